@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ErrorInfo.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace UtilsNameSpace {
+
+// The engine's file object: every failure is reported as a code and a sentence naming the file.
+// Read-only opens share the file with other readers; read-write opens hold it exclusively.
+// Owned by the operation that opened it and never shared between threads.
+class CFile {
+public:
+    enum EDisposition : int {
+        CreateAlways = 0, // create, truncating an existing file
+        CreateNew = 1,    // create; fail when the file exists
+        OpenAlways = 2,   // open, creating the file when missing
+        OpenExisting = 3, // open; fail when the file is missing
+    };
+
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    virtual ~CFile(); // closes the file, ignoring a close failure
+
+    bool Open(const std::wstring& fileName, int disposition, bool bReadWrite, SErrorInfo* pError);
+    bool Close(SErrorInfo* pError);
+    bool IsOpen() const { return m_fd >= 0; }
+
+    bool GetSize(uint64_t& size, SErrorInfo* pError) const;
+    bool Seek(uint64_t position, SErrorInfo* pError);          // absolute
+    bool Move(int64_t distance, SErrorInfo* pError);           // relative to the current position
+    bool Read(void* pBuffer, uint64_t count, SErrorInfo* pError);  // exactly count bytes or failure
+    bool Write(const void* pBuffer, uint64_t count, SErrorInfo* pError);
+
+    const std::wstring& FileName() const { return m_fileName; }
+    const std::wstring& FullPath() const { return m_fullPath; }
+
+    // The sleep of the retry loop on exhausted system resources; tests replace it.
+    using SleepFunction = std::function<void(uint32_t milliseconds)>;
+    static void SetSleepFunction(SleepFunction sleep); // an empty function restores the real sleep
+
+private:
+    int m_fd = -1;
+    std::wstring m_fileName; // as the caller passed it
+    std::wstring m_fullPath; // absolute, "." and ".." folded
+};
+
+// Runs a read or write system call, retrying with growing sleeps while it fails because system
+// resources are exhausted (250 ms doubling, 60 s budget). Returns the call's last result; errno
+// holds its error. Exposed for tests.
+int64_t RetryOnExhaustedResources(const std::function<int64_t()>& call);
+
+// Creates every missing directory of a path ("already exists" is not an error).
+bool CreateDirectoryPath(const std::wstring& path, SErrorInfo* pError);
+
+// Removes a file; false when it could not be removed (a missing file counts as removed).
+bool DeleteFilePath(const std::wstring& path);
+
+// Makes a path absolute against the working directory and folds "." and "..", without resolving
+// links. Empty on failure.
+std::wstring GetFullPath(const std::wstring& path);
+
+// "<number> <system text>" without trailing full stop and line breaks.
+std::wstring GetSystemErrorText(int errorNumber);
+
+} // namespace UtilsNameSpace
