@@ -45,6 +45,9 @@ public:
 
     void Append(const T& item)
     {
+        // The count cannot pass the largest capacity; wrapping it would write past the storage.
+        if (m_count == UINT32_MAX)
+            throw std::bad_alloc();
         Reserve(m_count + 1);
         m_pItems[m_count++] = item;
     }

@@ -26,7 +26,7 @@ public:
     virtual ~CFile(); // closes the file, ignoring a close failure
 
     bool Open(const std::wstring& fileName, int disposition, bool bReadWrite, SErrorInfo* pError);
-    bool Close(SErrorInfo* pError);
+    bool Close(SErrorInfo* pError); // a failure is reported, yet the file is released either way
     bool IsOpen() const { return m_fd >= 0; }
 
     bool GetSize(uint64_t& size, SErrorInfo* pError) const;
@@ -65,5 +65,9 @@ std::wstring GetFullPath(const std::wstring& path);
 
 // "<number> <system text>" without trailing full stop and line breaks.
 std::wstring GetSystemErrorText(int errorNumber);
+
+// Builds that text from an error number and the system's message for it; a null or empty message
+// means the system has none, and lookupError then tells why. Exposed for tests.
+std::wstring FormatSystemErrorText(int errorNumber, const char* pSystemMessage, int lookupError);
 
 } // namespace UtilsNameSpace
