@@ -121,4 +121,8 @@ public:
 bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver* pReceiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError);
 
+// The Srid a recorder encodes in a file name "<Srid>-<a>-<b>.<ext>" with b - a = 59, for streams
+// whose information names no source. False when the name does not have that form.
+bool SridFromFileName(const std::wstring& filePath, std::string& srid);
+
 } // namespace KELMNameSpace

@@ -1,0 +1,70 @@
+#include "Commands.h"
+
+#include "InfoCommand.h"
+
+namespace KcCli {
+
+namespace {
+
+// Adding a subcommand: one source file with its run function, one line here.
+const SCommand kCommands[] = {
+    {"info", "[--json] FILE...", "show the records, streams, warnings and errors of .kelm files", &RunInfo},
+};
+
+const SCommand* FindCommand(const QString& name)
+{
+    for (const SCommand& command : kCommands) {
+        if (name == QLatin1String(command.pName))
+            return &command;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const SCommand* Commands(int& count)
+{
+    count = static_cast<int>(sizeof(kCommands) / sizeof(kCommands[0]));
+    return kCommands;
+}
+
+QString UsageText()
+{
+    QString text = QStringLiteral("Usage: kelmconv COMMAND [ARGUMENTS]\n\nCommands:\n");
+    for (const SCommand& command : kCommands) {
+        text += QStringLiteral("  %1 %2\n      %3\n")
+                    .arg(QLatin1String(command.pName), QLatin1String(command.pSynopsis),
+                         QLatin1String(command.pSummary));
+    }
+    return text;
+}
+
+QString CommandUsage(const char* pName)
+{
+    const SCommand* pCommand = FindCommand(QLatin1String(pName));
+    if (!pCommand)
+        return UsageText();
+    return QStringLiteral("Usage: kelmconv %1 %2\n").arg(QLatin1String(pCommand->pName),
+                                                          QLatin1String(pCommand->pSynopsis));
+}
+
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    if (arguments.isEmpty()) {
+        err << UsageText();
+        return kExitUsage;
+    }
+    const QString& name = arguments.first();
+    if (name == QLatin1String("-h") || name == QLatin1String("--help") || name == QLatin1String("help")) {
+        out << UsageText();
+        return kExitOk;
+    }
+    const SCommand* pCommand = FindCommand(name);
+    if (!pCommand) {
+        err << QStringLiteral("kelmconv: unknown command '%1'\n\n").arg(name) << UsageText();
+        return kExitUsage;
+    }
+    return pCommand->run(arguments.mid(1), out, err);
+}
+
+} // namespace KcCli
