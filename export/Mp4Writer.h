@@ -1,0 +1,108 @@
+#pragma once
+
+#include "DecoderSetup.h"
+#include "ErrorInfo.h"
+#include "Mp4FileProvider.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AVFormatContext;
+struct AVIOContext;
+struct AVPacket;
+
+namespace KELMNameSpace {
+
+enum class EMp4Track { Audio = 0, Video = 1 };
+
+// Every sample time of a target is a tick on this line; it is also both tracks' time base.
+constexpr int kMp4TicksPerSecond = 48000;
+
+// One MP4 file with an H.264 and/or an AAC track, written through a file provider so that every
+// file operation reports in the file system's words. Use per target:
+//   Create -> AddVideoTrack / AddAudioTrack (those present at the first sample) -> WriteHeader
+//   -> WriteSample ... -> Close (the file is complete) or Abort (the caller deletes the file).
+// The muxer needs every track before the first sample, so no track can be added after the header;
+// a track that gets no sample is left out of the file. A writer can be reused after Close/Abort.
+// Failures are reported with the provider's first error behind the operation's context text when
+// the file system failed, with code 1 and the bare context text when the library failed, with
+// code 14 when a decoder configuration is unusable, and with code 13/28 for misuse.
+class CMp4Writer {
+public:
+    explicit CMp4Writer(UtilsNameSpace::CMp4FileProvider& provider);
+    CMp4Writer(const CMp4Writer&) = delete;
+    CMp4Writer& operator=(const CMp4Writer&) = delete;
+    ~CMp4Writer(); // aborts an open file
+
+    // Creates (truncates) the file. "Target file creation error".
+    bool Create(const std::wstring& path, UtilsNameSpace::SErrorInfo* pError);
+    // Picture size comes from the first readable sequence parameter set; the sets form the avcC.
+    // "Video track creation error".
+    bool AddVideoTrack(const ParameterSetList& sequenceParameterSets,
+                       const ParameterSetList& pictureParameterSets, UtilsNameSpace::SErrorInfo* pError);
+    // The AudioSpecificConfig gives the sample rate and channels. "Audio track creation error",
+    // "Audio decoder configuration set error".
+    bool AddAudioTrack(const uint8_t* pConfig, size_t configSize, UtilsNameSpace::SErrorInfo* pError);
+    // Writes the file header with the tracks added so far. "Target file creation error".
+    bool WriteHeader(UtilsNameSpace::SErrorInfo* pError);
+    // One sample at its tick (ticks strictly increase per track). Each sample lasts until the
+    // next one; the last one lasts as long as the interval before it (a lone sample lasts one AAC
+    // frame or 1/25 s). "Video sample write error", "Audio sample write error".
+    bool WriteSample(EMp4Track track, const uint8_t* pData, size_t size, uint64_t tick, bool bSync,
+                     UtilsNameSpace::SErrorInfo* pError);
+    // Writes the index and closes the file. "Target file close error".
+    bool Close(UtilsNameSpace::SErrorInfo* pError);
+    // Closes the file without the index and without reporting anything.
+    void Abort();
+
+    bool IsOpen() const { return m_pFormat != nullptr; }
+    bool IsHeaderWritten() const { return m_bHeaderWritten; }
+    bool HasTrack(EMp4Track track) const { return Track(track).streamIndex >= 0; }
+    uint64_t SampleCount(EMp4Track track) const { return Track(track).samples; }
+
+    struct SFormatContextDeleter { void operator()(AVFormatContext* p) const; };
+    struct SIoContextDeleter { void operator()(AVIOContext* p) const; };
+    struct SPacketDeleter { void operator()(AVPacket* p) const; };
+
+private:
+    struct STrack {
+        int streamIndex = -1;
+        uint64_t samples = 0;
+        uint64_t lastTick = 0;
+        uint64_t firstDuration = 0; // length of a first sample that stays the only one
+    };
+
+    STrack& Track(EMp4Track track) { return m_tracks[static_cast<int>(track)]; }
+    const STrack& Track(EMp4Track track) const { return m_tracks[static_cast<int>(track)]; }
+    bool CanAddTrack(EMp4Track track, const wchar_t* pContext, UtilsNameSpace::SErrorInfo* pError) const;
+    // Fills the error with the provider's first error (or the target's first file error) behind
+    // "<context>: ", or with code 1 "<context>".
+    void LibraryFailure(const wchar_t* pContext, UtilsNameSpace::SErrorInfo* pError);
+    void Release();
+
+    UtilsNameSpace::CMp4FileProvider& m_provider;
+    std::unique_ptr<AVFormatContext, SFormatContextDeleter> m_pFormat;
+    std::unique_ptr<AVIOContext, SIoContextDeleter> m_pIo;
+    std::unique_ptr<AVPacket, SPacketDeleter> m_pPacket; // reused for every sample
+    STrack m_tracks[2];
+    bool m_bHeaderWritten = false;
+    bool m_bBroken = false; // the header failed: only Close or Abort remain
+    UtilsNameSpace::SErrorInfo m_fileError; // the first file error of the current target
+};
+
+// Receives the library's error and warning reports, formatted and prefixed with
+// "libavformat error: " or "libavformat warning: ". Called on the thread that made the library
+// call. The library's log output is process-wide, so only one sink can listen at a time.
+class ILibraryLogSink {
+public:
+    virtual ~ILibraryLogSink() = default;
+    virtual void OnLibraryLog(bool bError, const std::wstring& message) = 0;
+};
+
+// Points the library's log output at the sink; null restores the library's own output.
+void SetLibraryLogSink(ILibraryLogSink* pSink);
+
+} // namespace KELMNameSpace

@@ -1,0 +1,33 @@
+#pragma once
+
+// Reads an MP4 file back as a player would: every packet through libavformat, every frame through
+// libavcodec, counting the library's error reports on the way.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace KcTest {
+
+struct STrackReport {
+    std::string codec;            // "h264", "aac"
+    std::vector<int64_t> ticks;   // packet times on the 48 kHz line
+    std::vector<bool> keys;
+    int64_t durationTicks = 0;    // the track's duration as the file states it
+    int frames = 0;               // decoded
+    int decodeErrors = 0;         // failed sends and receives
+    int width = 0, height = 0;
+    int sampleRate = 0, channels = 0;
+};
+
+struct SMp4Report {
+    bool bOpened = false;
+    std::vector<STrackReport> tracks;
+    int libraryErrors = 0; // error reports logged while demuxing and decoding
+
+    const STrackReport* Find(const std::string& codec) const;
+};
+
+SMp4Report InspectMp4(const std::string& path);
+
+} // namespace KcTest
