@@ -1,0 +1,66 @@
+// Writes a small set of .kelm recordings for demonstrations and manual checks: two cameras, hourly
+// files, a gap, and a local day change in the middle (at UTC+3, the demo's time zone). The frames
+// loop the synthetic sample from tests/data, so the set costs a few seconds to generate.
+
+#include "KelmWriter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+bool MakeDirectory(const std::string& path)
+{
+    return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+bool WriteCamera(const std::string& root, KcTest::SRecordingOptions options)
+{
+    const std::string dir = root + "/" + options.srid;
+    if (!MakeDirectory(dir)) {
+        std::fprintf(stderr, "make-recordings: cannot create %s\n", dir.c_str());
+        return false;
+    }
+    const KcTest::SWriteResult result = KcTest::WriteHourlyFiles(dir, options);
+    if (!result.ok) {
+        std::fprintf(stderr, "make-recordings: writing into %s failed\n", dir.c_str());
+        return false;
+    }
+    std::printf("%s: %zu files, %llu video and %llu audio units\n", dir.c_str(), result.files.size(),
+                static_cast<unsigned long long>(result.video.units),
+                static_cast<unsigned long long>(result.audio.units));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make-recordings DIR\n"
+                             "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR.\n");
+        return 2;
+    }
+    const std::string root = argv[1];
+    if (!MakeDirectory(root)) {
+        std::fprintf(stderr, "make-recordings: cannot create %s\n", root.c_str());
+        return 1;
+    }
+
+    // Camera 1001: 20:56 to 21:04 UTC in two hourly files, across local midnight at UTC+3.
+    KcTest::SRecordingOptions first;
+    first.srid = "1001";
+    first.startUtc = KcTest::UtcSeconds(2026, 3, 1, 20, 56, 0);
+    first.endUtc = KcTest::UtcSeconds(2026, 3, 1, 21, 4, 0);
+
+    // Camera 1002: 19:58 to 21:02 UTC with a long gap, so three hourly files and lost time.
+    KcTest::SRecordingOptions second;
+    second.srid = "1002";
+    second.startUtc = KcTest::UtcSeconds(2026, 3, 1, 19, 58, 0);
+    second.endUtc = KcTest::UtcSeconds(2026, 3, 1, 21, 2, 0);
+    second.gaps.push_back({KcTest::UtcSeconds(2026, 3, 1, 20, 2, 0), KcTest::UtcSeconds(2026, 3, 1, 20, 58, 0)});
+
+    return WriteCamera(root, first) && WriteCamera(root, second) ? 0 : 1;
+}
