@@ -461,6 +461,56 @@ bool CFile::Read(void* pBuffer, uint64_t count, SErrorInfo* pError)
     return true;
 }
 
+bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, uint64_t& done, SErrorInfo* pError)
+{
+    done = 0;
+    if (!IsOpen()) {
+        SetNotOpen(pError);
+        return false;
+    }
+    if (count == 0)
+        return true;
+    if (count > kMaxRequest) {
+        SetErrorInfo(pError, kErrTooLarge, L"Data size to read larger 0xFFFFFFFF");
+        return false;
+    }
+    constexpr uint64_t kMaxPosition = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+    auto* pBytes = static_cast<unsigned char*>(pBuffer);
+    while (done < count) {
+        // No file reaches beyond the largest position; the system would refuse it the same way.
+        int errorNumber = EINVAL;
+        int64_t result = -1;
+        if (position <= kMaxPosition - done) {
+            const off_t at = static_cast<off_t>(position + done);
+            result = RetryOnExhaustedResources([&]() -> int64_t {
+                return ::pread(m_fd, pBytes + done, static_cast<size_t>(count - done), at);
+            });
+            errorNumber = errno;
+        }
+        if (result < 0) {
+            SetErrorInfo(pError, kErrSystemCall,
+                         L"File '" + m_fullPath + L"' read error: " + GetSystemErrorText(errorNumber));
+            return false;
+        }
+        if (result == 0)
+            break;
+        done += static_cast<uint64_t>(result);
+    }
+    return true;
+}
+
+bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, SErrorInfo* pError)
+{
+    uint64_t done = 0;
+    if (!ReadAt(position, pBuffer, count, done, pError))
+        return false;
+    if (done < count) {
+        SetErrorInfo(pError, kErrEndOfFile, L"End of file");
+        return false;
+    }
+    return true;
+}
+
 bool CFile::Write(const void* pBuffer, uint64_t count, SErrorInfo* pError)
 {
     if (!IsOpen()) {

@@ -10,6 +10,7 @@
 #include <google/protobuf/stubs/logging.h>
 #include <jansson.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <map>
@@ -73,6 +74,11 @@ namespace {
 constexpr uint8_t kRecordId[4] = {0xFE, 0xED, 0x5E, 0xED};
 constexpr uint32_t kMaxProtobufDataSize = 0x100000;
 constexpr uint32_t kMaxBinaryDataSize = 0x1000000;
+// The read-ahead window. A refill starts at the first byte a record needs and takes this much:
+// the record's framing and header and the small records around it (audio units between two video
+// frames) in one system call. Skipped payloads that reach past the window are jumped over, never
+// read; a larger window would mostly copy the start of the video payload behind a header.
+constexpr uint32_t kReadWindowSize = 0x800;
 
 // Numbers in messages read as unsigned 32-bit decimals (a negative ES number as 4294967295 for
 // -1), the same text whatever the width of long on the platform.
@@ -232,6 +238,8 @@ private:
     EFlow HandleES();
     EFlow HandleUnit();
 
+    bool Take(uint32_t count, CFastDynArray<uint8_t>& spill, const uint8_t*& pBytes);
+    bool FillWindow(uint64_t offset, uint32_t minimum);
     bool ReadBigEndian(uint32_t& value);
     EFlow ReadFailed(const wchar_t* pContext);
     EFlow Fatal(int32_t code, const std::wstring& message);
@@ -252,10 +260,15 @@ private:
     uint64_t m_size = 0;
     uint64_t m_remaining = 0;
     bool m_bTruncated = false;
+    // Bytes of the file from m_windowStart on, as many as the window counts.
+    CFastDynArray<uint8_t> m_window;
+    uint64_t m_windowStart = 0;
+    // Headers and payloads too large for the window are read into these.
     CFastDynArray<uint8_t> m_header;
     CFastDynArray<uint8_t> m_payload;
     CFastDynArray<uint8_t> m_config;
     uint32_t m_binaryDataSize = 0;
+    const uint8_t* m_pPayload = nullptr; // the record's payload when it was read, else null
     kelm::Tag m_tag;
     std::string m_srid;
     std::string m_subSourceKey;
@@ -279,6 +292,7 @@ bool CContainerParse::Run()
     }
 
     m_remaining = m_size;
+    m_window.Reserve(kReadWindowSize);
     while (m_remaining >= 4) {
         const EFlow flow = ReadRecord();
         if (flow == EFlow::Fail)
@@ -300,8 +314,8 @@ bool CContainerParse::Run()
 
 CContainerParse::EFlow CContainerParse::ReadRecord()
 {
-    uint8_t recordId[4];
-    if (!m_file.Read(recordId, sizeof(recordId), m_pError))
+    const uint8_t* recordId = nullptr; // fits the window, like the sizes below
+    if (!Take(sizeof(kRecordId), m_header, recordId))
         return ReadFailed(L"RecordID read error: ");
     m_remaining -= 4;
     if (std::memcmp(recordId, kRecordId, sizeof(kRecordId)) != 0)
@@ -328,26 +342,24 @@ CContainerParse::EFlow CContainerParse::ReadRecord()
 
     if (m_remaining < protobufDataSize)
         return Truncated(L"Unexpected end of file before protobuf data read");
-    m_header.Resize(protobufDataSize);
-    if (!m_file.Read(m_header.Data(), protobufDataSize, m_pError))
+    const uint8_t* pHeader = nullptr;
+    if (!Take(protobufDataSize, m_header, pHeader))
         return ReadFailed(L"Protobuf data read error: ");
     m_remaining -= protobufDataSize;
+    // Decoded while the header is at hand (taking the payload may refill the window under it); a
+    // header that does not parse counts only after the payload, as its checks come first.
+    // ParseFromArray also checks that every required field is present.
+    const bool bHeaderParsed = m_tag.ParseFromArray(pHeader, static_cast<int>(protobufDataSize));
 
     if (m_remaining < m_binaryDataSize)
         return Truncated(L"Unexpected end of file before binary data read");
-    if (m_bSkipPayloads) {
-        if (!m_file.Move(m_binaryDataSize, m_pError))
-            return ReadFailed(L"File position move error: ");
-        m_payload.Clear();
-    } else {
-        m_payload.Resize(m_binaryDataSize);
-        if (!m_file.Read(m_payload.Data(), m_binaryDataSize, m_pError))
-            return ReadFailed(L"BinaryData data read error: ");
-    }
+    // A skipped payload is passed over by the offset alone: the file position is never used.
+    m_pPayload = nullptr;
+    if (!m_bSkipPayloads && !Take(m_binaryDataSize, m_payload, m_pPayload))
+        return ReadFailed(L"BinaryData data read error: ");
     m_remaining -= m_binaryDataSize;
 
-    // ParseFromArray also checks that every required field is present.
-    if (!m_tag.ParseFromArray(m_header.Data(), static_cast<int>(protobufDataSize)))
+    if (!bHeaderParsed)
         return Fatal(kErrGeneral, L"Protobuf data parsing error");
     return HandleTag();
 }
@@ -502,16 +514,69 @@ CContainerParse::EFlow CContainerParse::HandleUnit()
     ++stream.frameCount;
     stream.payloadBytes += m_binaryDataSize;
 
-    const bool bGoOn = m_bSkipPayloads
-        ? m_receiver.OnUnit(stream.esno, seconds, nullptr, 0)
-        : m_receiver.OnUnit(stream.esno, seconds, m_payload.Count() ? m_payload.Data() : nullptr, m_payload.Count());
+    const bool bGoOn = m_pPayload ? m_receiver.OnUnit(stream.esno, seconds, m_pPayload, m_binaryDataSize)
+                                  : m_receiver.OnUnit(stream.esno, seconds, nullptr, 0);
     return Answer(bGoOn);
+}
+
+// The next count bytes of the file, at the parse offset (size - remaining). They come from the
+// window, refilled at that offset when they are not all in it; a header or payload larger than
+// the window goes to spill: what the window holds of it, the rest by one read. Null for count 0.
+bool CContainerParse::Take(uint32_t count, CFastDynArray<uint8_t>& spill, const uint8_t*& pBytes)
+{
+    pBytes = nullptr;
+    if (count == 0)
+        return true;
+    const uint64_t offset = m_size - m_remaining;
+    const uint64_t windowEnd = m_windowStart + m_window.Count();
+    const bool bStartsInWindow = offset >= m_windowStart && offset < windowEnd;
+    if (bStartsInWindow && count <= windowEnd - offset) {
+        pBytes = m_window.Data() + (offset - m_windowStart);
+        return true;
+    }
+    if (count <= kReadWindowSize) {
+        if (!FillWindow(offset, count))
+            return false;
+        pBytes = m_window.Data();
+        return true;
+    }
+    const uint32_t held = bStartsInWindow ? static_cast<uint32_t>(windowEnd - offset) : 0;
+    spill.Resize(count);
+    if (held > 0)
+        std::memcpy(spill.Data(), m_window.Data() + (offset - m_windowStart), held);
+    if (!m_file.ReadAt(offset + held, spill.Data() + held, count - held, m_pError))
+        return false;
+    pBytes = spill.Data();
+    return true;
+}
+
+// Reads the window from offset on: a full window, or what is left of the file when less. Only the
+// first minimum bytes are needed now. When they did not all arrive, exactly those are read once
+// more, so that a failure or the end of the file is reported for them, not for bytes beyond.
+bool CContainerParse::FillWindow(uint64_t offset, uint32_t minimum)
+{
+    const uint64_t wanted = std::max<uint64_t>(minimum, std::min<uint64_t>(kReadWindowSize, m_size - offset));
+    m_window.Resize(static_cast<uint32_t>(wanted));
+    m_windowStart = offset;
+    // Only done matters here: a failure beyond the needed bytes shows when they are needed.
+    uint64_t done = 0;
+    m_file.ReadAt(offset, m_window.Data(), wanted, done, nullptr);
+    if (done < minimum) {
+        if (!m_file.ReadAt(offset + done, m_window.Data() + done, minimum - done, m_pError)) {
+            m_window.Clear();
+            return false;
+        }
+        done = minimum;
+    }
+    m_window.Resize(static_cast<uint32_t>(done));
+    return true;
 }
 
 bool CContainerParse::ReadBigEndian(uint32_t& value)
 {
-    uint8_t bytes[4];
-    if (!m_file.Read(bytes, sizeof(bytes), m_pError))
+    // Four bytes always fit the window; the spill is never used for them.
+    const uint8_t* bytes = nullptr;
+    if (!Take(4, m_header, bytes))
         return false;
     value = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
     return true;
