@@ -246,12 +246,12 @@ private:
     bool ExportAudioES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize);
     bool ExportVideoES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize);
     bool ExportUnit(int32_t esno, double time, const uint8_t* pPayload, uint32_t payloadSize);
-    bool OpenTarget();
+    bool OpenTarget(bool& bOpened); // bOpened false: the front fragment was given up
     bool DeclareTracks();
     bool WriteAudioUnit(double localTime, const uint8_t* pPayload, uint32_t payloadSize);
     bool WriteVideoUnit(double localTime, const uint8_t* pPayload, uint32_t payloadSize);
+    bool WriteSample(bool bAudio, const uint8_t* pSample, size_t size, int64_t tick, bool bSync);
     bool CloseTarget(bool bReport);
-    void AbandonTarget();
     // Reports the error of a target; the answer is the result.
     bool ReportTargetError(const SErrorInfo& error);
     bool ReportExportProgress(uint64_t position);

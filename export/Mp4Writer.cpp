@@ -16,6 +16,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
@@ -366,7 +367,13 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
         return false;
     }
     m_provider.ClearError();
-    if (avformat_write_header(m_pFormat.get(), nullptr) < 0) {
+    // Edit lists count in the movie's time scale: on the tick line, a track that starts later
+    // starts at its first sample's tick instead of the nearest millisecond.
+    AVDictionary* pOptions = nullptr;
+    av_dict_set_int(&pOptions, "movie_timescale", kMp4TicksPerSecond, 0);
+    const int headerResult = avformat_write_header(m_pFormat.get(), &pOptions);
+    av_dict_free(&pOptions);
+    if (headerResult < 0) {
         m_bBroken = true;
         LibraryFailure(kContext, pError);
         return false;

@@ -1,0 +1,225 @@
+// bench-export: how fast the export run turns a recording into MP4, next to ffmpeg copying the
+// same packets from an MPEG-TS into an MP4.
+//
+//   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep]
+//
+// It writes N minutes (default 60) of one camera as hourly .kelm files from the container
+// writer's sample loop (320x240 H.264 at 25 fps and AAC), exports them as one day, remuxes the
+// result into an MPEG-TS with ffmpeg (so that both sides carry the same packets), then reports
+// the best and median of R runs (default 3) of the export and of "ffmpeg -i X.ts -c copy X.mp4",
+// each after one warm-up run.
+
+#include "KELMStorage.h"
+#include "KelmWriter.h"
+#include "TextConvert.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SOptions {
+    int minutes = 60;
+    int runs = 3;
+    std::string dir;
+    bool bKeep = false;
+};
+
+struct STimes {
+    double best = 0;
+    double median = 0;
+};
+
+[[noreturn]] void Usage(const char* pProgram)
+{
+    std::cerr << "usage: " << pProgram << " [--minutes N] [--runs R] [--dir DIR] [--keep]\n";
+    std::exit(2);
+}
+
+SOptions ParseOptions(int argc, char** argv)
+{
+    SOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                Usage(argv[0]);
+            return argv[++i];
+        };
+        if (arg == "--minutes")
+            options.minutes = std::atoi(value().c_str());
+        else if (arg == "--runs")
+            options.runs = std::atoi(value().c_str());
+        else if (arg == "--dir")
+            options.dir = value();
+        else if (arg == "--keep")
+            options.bKeep = true;
+        else
+            Usage(argv[0]);
+    }
+    // A recording longer than a day would be cut into several files.
+    if (options.minutes <= 0 || options.minutes > 1440 || options.runs <= 0)
+        Usage(argv[0]);
+    if (options.dir.empty())
+        options.dir = (fs::temp_directory_path() / "kc-bench-export").string();
+    return options;
+}
+
+double Seconds(std::chrono::steady_clock::duration duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
+STimes Measure(int runs, const std::function<bool()>& run)
+{
+    if (!run()) {
+        std::cerr << "bench-export: warm-up run failed\n";
+        std::exit(1);
+    }
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool bOk = run();
+        times.push_back(Seconds(std::chrono::steady_clock::now() - start));
+        if (!bOk) {
+            std::cerr << "bench-export: timed run failed\n";
+            std::exit(1);
+        }
+    }
+    std::sort(times.begin(), times.end());
+    return {times.front(), times[times.size() / 2]};
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+bool RunShell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double MiB(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// Stops the run at the first error or warning: the benchmark only counts clean exports.
+class CCheckingSync : public KELMNameSpace::CKELMStorage::CExportEventSyncStub {
+public:
+    bool OnError(const UtilsNameSpace::SErrorInfo& error) override { return Fail(L"error", error); }
+    bool OnWarning(const UtilsNameSpace::SErrorInfo& warning) override { return Fail(L"warning", warning); }
+    bool OnFileError(const std::wstring&, uint32_t, const UtilsNameSpace::SErrorInfo& error) override
+    {
+        return Fail(L"file error", error);
+    }
+    bool OnTargetEnd(const std::wstring&) override
+    {
+        ++targets;
+        return true;
+    }
+    int targets = 0;
+
+private:
+    static bool Fail(const wchar_t* pWhat, const UtilsNameSpace::SErrorInfo& info)
+    {
+        std::wcerr << L"bench-export: " << pWhat << L" " << info.code << L": " << info.message << L"\n";
+        return false;
+    }
+};
+
+void PrintRow(const char* pName, const STimes& times, double mediaSeconds, double mibPerRun)
+{
+    std::printf("  %-36s best %7.3f s   median %7.3f s   %7.0fx real time   %6.0f MiB/s\n", pName, times.best,
+                times.median, times.best > 0 ? mediaSeconds / times.best : 0.0,
+                times.best > 0 ? mibPerRun / times.best : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const SOptions options = ParseOptions(argc, argv);
+    std::error_code ignored;
+    fs::remove_all(options.dir, ignored);
+    fs::create_directories(options.dir + "/out");
+
+    // ---- the .kelm material
+    KcTest::SRecordingOptions recording;
+    recording.srid = "BENCH";
+    recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
+    recording.endUtc = recording.startUtc + options.minutes * 60.0;
+    const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(options.dir, recording);
+    if (!written.ok || written.files.empty()) {
+        std::cerr << "bench-export: cannot write the .kelm files into " << options.dir << "\n";
+        return 1;
+    }
+    std::printf("material: %d min, %zu .kelm files, %.1f MiB, %llu video + %llu audio units\n", options.minutes,
+                written.files.size(), MiB(written.fileBytes), static_cast<unsigned long long>(written.video.units),
+                static_cast<unsigned long long>(written.audio.units));
+
+    // ---- the export, one fragment for the whole recording
+    std::vector<std::wstring> paths;
+    for (const std::string& path : written.files)
+        paths.push_back(UtilsNameSpace::Utf8ToWide(path));
+    KELMNameSpace::CKELMStorage storage;
+    UtilsNameSpace::SErrorInfo error;
+    KELMNameSpace::SExportRequest request;
+    request.startTime = recording.startUtc;
+    request.endTime = recording.endUtc;
+    request.srid = L"BENCH";
+    request.displayNumber = L"1";
+    request.targetDirectory = UtilsNameSpace::Utf8ToWide(options.dir + "/out/");
+    std::vector<KELMNameSpace::SExportFragment> fragments;
+    if (!storage.LoadContent(paths, &error) || !storage.SetUTCTimeToLocalTimeOffset(0, &error) ||
+        !storage.PrepareExportFragments(request, &fragments, nullptr, &error) || fragments.size() != 1) {
+        std::wcerr << L"bench-export: preparation failed " << error.code << L": " << error.message << L"\n";
+        return 1;
+    }
+    const std::string target = UtilsNameSpace::WideToUtf8(fragments[0].targetDirectory + fragments[0].targetFileName);
+    CCheckingSync sync;
+    storage.SetExportEventSync(&sync);
+    const STimes exportTimes = Measure(options.runs, [&]() {
+        sync.targets = 0;
+        UtilsNameSpace::SErrorInfo runError;
+        return storage.RunExport(&runError) && sync.targets == 1;
+    });
+    const uint64_t mp4Bytes = static_cast<uint64_t>(fs::file_size(target));
+
+    // ---- ffmpeg over the same packets
+    const std::string ts = options.dir + "/same.ts";
+    const std::string copy = options.dir + "/ffmpeg-copy.mp4";
+    if (!RunShell("ffmpeg -v error -y -i " + Quote(target) + " -c copy -f mpegts " + Quote(ts))) {
+        std::cerr << "bench-export: ffmpeg could not make the MPEG-TS\n";
+        return 1;
+    }
+    const uint64_t tsBytes = static_cast<uint64_t>(fs::file_size(ts));
+    const STimes ffmpegTimes = Measure(options.runs, [&]() {
+        return RunShell("ffmpeg -v error -y -i " + Quote(ts) + " -c copy " + Quote(copy));
+    });
+
+    const double mediaSeconds = options.minutes * 60.0;
+    std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
+                MiB(static_cast<uint64_t>(fs::file_size(copy))));
+    std::printf("warm cache, %d runs each:\n", options.runs);
+    PrintRow("RunExport (.kelm -> .mp4)", exportTimes, mediaSeconds, MiB(written.fileBytes));
+    PrintRow("ffmpeg -i X.ts -c copy X.mp4", ffmpegTimes, mediaSeconds, MiB(tsBytes));
+    std::printf("export / ffmpeg: %.2f\n", exportTimes.best / ffmpegTimes.best);
+
+    if (!options.bKeep)
+        fs::remove_all(options.dir, ignored);
+    return 0;
+}
