@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+
+namespace KcWorkers {
+
+// Walks the given files and folders on its own thread and collects every ".kelm" file (in any
+// letter case). The two counters are read by the GUI thread's once-a-second report.
+class CFinderThread : public QThread {
+    Q_OBJECT
+
+public:
+    explicit CFinderThread(QObject* pParent = nullptr);
+    ~CFinderThread() override;
+
+    // The source list is read when a walk is prepared; the output list is filled by the walk and
+    // must not be touched until the thread has finished.
+    void setLists(const QStringList* pSourceList, QStringList* pOutputList);
+    // Takes the paths for the next walk; call on the owning thread while the thread is not
+    // running, so that the source list may change during the walk.
+    void prepareRun();
+
+    void requestStop() { m_bStopRequested.store(true); }
+    int filesSeen() const { return m_nFilesSeen.load(); }
+    int kelmFilesFound() const { return m_nKelmFilesFound.load(); }
+
+    // A path counts as a container file when its name ends in ".kelm", in any letter case.
+    static bool isKelmFilePath(const QString& qsPath);
+
+signals:
+    void startFindFiles();
+    void findFiles(int countTotal, int countKelm);
+
+protected:
+    void run() override;
+
+private:
+    void checkFile(const QString& qsPath);
+    bool stopRequested() const { return m_bStopRequested.load(std::memory_order_relaxed); }
+
+    QStringList* m_pOutputList = nullptr;
+    const QStringList* m_pSourceList = nullptr;
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<int> m_nFilesSeen{0};
+    std::atomic<int> m_nKelmFilesFound{0};
+    QStringList m_slPathsToWalk; // the source list as it was when the walk was prepared
+    bool m_bPrepared = false;
+};
+
+} // namespace KcWorkers

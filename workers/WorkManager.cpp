@@ -1,0 +1,572 @@
+#include "WorkManager.h"
+
+#include "KelmFilesAnalyzer.h"
+#include "KelmFilesExporter.h"
+#include "KelmFilesFinder.h"
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+using KcLog::logWrite;
+using KcLog::logWriteSpaced;
+
+namespace KcWorkers {
+
+namespace {
+
+const QString kTagWM = QStringLiteral("WM");
+const QString kTagANR = QStringLiteral("ANR");
+const QString kTagEXP = QStringLiteral("EXP");
+
+// The engine's code for a full disk, which gets its own wording in the log.
+constexpr int kOutOfDiskSpaceCode = UtilsNameSpace::kErrStorageFull;
+
+void registerMetaTypes()
+{
+    qRegisterMetaType<KcForms::KcUserDlgForm>("KcForms::KcUserDlgForm");
+}
+
+QString withTrailingSlash(const QString& qsPath)
+{
+    return qsPath.endsWith(QLatin1Char('/')) ? qsPath : qsPath + QLatin1Char('/');
+}
+
+} // namespace
+
+CWorkManager::CWorkManager(const QString& qsExportLocation, QObject* pParent)
+    : QObject(pParent), m_qsExportLocation(withTrailingSlash(qsExportLocation))
+{
+    registerMetaTypes();
+
+    m_pFinder = new (std::nothrow) CKelmFilesFinder(this);
+    if (!m_pFinder) {
+        m_bInitialized = false;
+        return;
+    }
+    m_pFinder->setLists(&m_slSourcePaths, &m_slFoundInThisSearch);
+    if (!connect(m_pFinder, &CKelmFilesFinder::startFindFiles, this, &CWorkManager::onKelmFilesSearchingStarted))
+        m_bInitialized = false;
+    if (!connect(m_pFinder, &CKelmFilesFinder::findFiles, this, &CWorkManager::onSomeFilesFound))
+        m_bInitialized = false;
+    if (!connect(m_pFinder, &CKelmFilesFinder::finished, this, &CWorkManager::onKelmSearchingFinished))
+        m_bInitialized = false;
+}
+
+CWorkManager::~CWorkManager()
+{
+    // The workers hold references into this object: let a running job stop before it goes.
+    m_cancelFlag.store(1);
+    if (m_pFinder)
+        m_pFinder->stop();
+    if (m_pWorkerThread) {
+        // The job's own quit request is queued to this (now blocked) thread, so ask directly.
+        m_pWorkerThread->quit();
+        m_pWorkerThread->wait();
+    }
+}
+
+void CWorkManager::setExportLocation(const QString& qsExportLocation)
+{
+    m_qsExportLocation = withTrailingSlash(qsExportLocation);
+}
+
+void CWorkManager::setQuitHandler(std::function<void()> quitHandler)
+{
+    m_quitHandler = std::move(quitHandler);
+}
+
+void CWorkManager::quitApplication()
+{
+    if (m_quitHandler)
+        m_quitHandler();
+    else
+        QCoreApplication::quit();
+}
+
+bool CWorkManager::refuseWhileBusy(const char* pRequest)
+{
+    if (m_state == wsIdle)
+        return false;
+    logWrite(KcLog::WARNING, kTagWM,
+             QStringLiteral("Request to %1 ignored: another job is still running (state %2)")
+                 .arg(QLatin1String(pRequest))
+                 .arg(int(m_state)));
+    return true;
+}
+
+void CWorkManager::clearFoundFiles()
+{
+    m_foundFiles.clear();
+    // A running analysis reads the input files; they are emptied when it ends.
+    if (m_state != wsAnalyzing)
+        m_inputFiles.clear();
+}
+
+// ---- requests of the forms
+
+void CWorkManager::setSrcFilesAndFolders(QStringList strList)
+{
+    // A running walk works on the paths it started with.
+    m_slSourcePaths = strList;
+}
+
+void CWorkManager::onStartKelmFilesSearching()
+{
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Starting .kelm files search ..."));
+    if (refuseWhileBusy("search for .kelm files"))
+        return;
+    if (m_pFinder) {
+        m_state = wsSearching;
+        m_completionStatus = csOk;
+        m_pFinder->start();
+    }
+}
+
+void CWorkManager::onStartKelmFilesAnalyzing()
+{
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Analyzing is about to be started"));
+    if (refuseWhileBusy("start analyzing"))
+        return;
+    if (m_foundFiles.isEmpty()) {
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("Cannot start Analyzing: .kelm files was not found in the locations specified"));
+        emit activateAnalyzeErrorsFrm(tr("No .kelm files found"), tr(".kelm files not found in the locations specified"),
+                                      KcForms::ufStartFrm);
+        return;
+    }
+
+    emit prepareAnalyzing();
+    bool bStarted = false;
+    try {
+        bStarted = startAnalyzer();
+    } catch (const std::bad_alloc&) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Failed to start .kelm files analyzing: out of memory"));
+    } catch (...) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Failed to start .kelm files analyzing: Unknown exception"));
+    }
+    if (!bStarted) {
+        m_state = wsIdle;
+        emit jobStartFailed(tr("Failed to start .kelm files analyzing. Please, contact support."));
+    }
+}
+
+void CWorkManager::onClearKelmFilesFound()
+{
+    clearFoundFiles();
+    emit displayKelmFilesCounter(0);
+}
+
+void CWorkManager::onStartExport()
+{
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Exporting is about to be started"));
+    if (refuseWhileBusy("start export"))
+        return;
+
+    bool bStarted = false;
+    try {
+        bStarted = startExporter();
+    } catch (const std::bad_alloc&) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Error while starting export: out of memory"));
+    } catch (...) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Error while starting export: Unknown exception"));
+    }
+    if (!bStarted) {
+        m_state = wsIdle;
+        emit jobStartFailed(tr("Failed to start export. Please, contact support."));
+    }
+}
+
+void CWorkManager::onCancelProcessing()
+{
+    m_completionStatus = csCancelled;
+    switch (m_state) {
+    case wsIdle:
+        if (m_bQuitRequested)
+            quitApplication();
+        break;
+    case wsSearching:
+        emit updateProgressMessage(tr("Searching was cancelled. Stopping..."));
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("User or system requested to cancel .kelm files searching. Sending request to "
+                                "working thread..."));
+        if (m_pFinder)
+            m_pFinder->stop();
+        break;
+    case wsAnalyzing:
+        emit updateProgressMessage(tr("Analyzing was cancelled. Stopping..."));
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("User or system requested to cancel .kelm files analyzing. Sending request to "
+                                "working thread ..."));
+        m_cancelFlag.store(1);
+        break;
+    case wsExporting:
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("User or system requested to cancel export. Sending request to working thread ..."));
+        emit updateExportProgressMessage(tr("Export was cancelled. Stopping..."));
+        m_cancelFlag.store(1);
+        break;
+    default:
+        logWrite(KcLog::WARNING, kTagWM,
+                 QStringLiteral("User or system requested to cancel the current working process, but the process is "
+                                "unknown."));
+        m_cancelFlag.store(1);
+        break;
+    }
+}
+
+void CWorkManager::onRequestToQuit()
+{
+    m_bQuitRequested = true;
+    onCancelProcessing();
+}
+
+void CWorkManager::onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode)
+{
+    if (nCode == kOutOfDiskSpaceCode)
+        logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: Out of disk space. File: %2").arg(nCode).arg(qsFileName));
+    else
+        logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: %2. File: %3").arg(nCode).arg(qsError, qsFileName));
+    emit exportError(ulFragmentID, qsError, qsFileName, nCode);
+}
+
+void CWorkManager::onExportWarning(ulong, QString qsWarning, QString qsFileName, int nCode)
+{
+    logWrite(KcLog::WARNING, kTagEXP, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
+}
+
+bool CWorkManager::redetectExportParameters()
+{
+    if (refuseWhileBusy("detect export parameters"))
+        return false;
+    try {
+        detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation);
+        return true;
+    } catch (const KcMain::KcException& exception) {
+        m_qsLastError = exception.userText();
+        m_qsLastLogError = exception.logText();
+    } catch (const std::bad_alloc&) {
+        m_qsLastError = tr("Out of memory");
+        m_qsLastLogError = QStringLiteral("Out of memory");
+    }
+    logWrite(KcLog::ERROR, kTagWM, m_qsLastLogError);
+    return false;
+}
+
+bool CWorkManager::prepareExportBatches(uint32_t* pBatchCount)
+{
+    if (refuseWhileBusy("prepare export batches"))
+        return false;
+    try {
+        const uint32_t batchCount = KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
+        if (pBatchCount)
+            *pBatchCount = batchCount;
+        return true;
+    } catch (const KcMain::KcException& exception) {
+        m_qsLastError = exception.userText();
+        m_qsLastLogError = exception.logText();
+    } catch (const std::bad_alloc&) {
+        m_qsLastError = tr("Out of memory");
+        m_qsLastLogError = QStringLiteral("Out of memory");
+    }
+    logWrite(KcLog::ERROR, kTagWM, m_qsLastLogError);
+    return false;
+}
+
+// ---- search
+
+void CWorkManager::onSomeFilesFound(int nCountTotal, int nCountKelm)
+{
+    if (nCountKelm < 1)
+        emit updateProgressMessage(tr("%1 files processed, no .kelm files Found ").arg(nCountTotal));
+    else
+        emit updateProgressMessage(tr("%1 files processed, %2 .kelm files Found ").arg(nCountTotal).arg(nCountKelm));
+}
+
+void CWorkManager::onKelmFilesSearchingStarted()
+{
+    emit updateProgressMessage(tr("Searching for .kelm files..."));
+}
+
+void CWorkManager::onKelmSearchingFinished()
+{
+    m_state = wsIdle;
+    if (m_bQuitRequested)
+        quitApplication();
+
+    const int nNewFiles = m_slFoundInThisSearch.size();
+    for (const QString& qsPath : qAsConst(m_slFoundInThisSearch))
+        m_foundFiles.insert(qsPath);
+    emit displayKelmFilesCounter(ulong(m_foundFiles.size()));
+
+    if (m_completionStatus == csCancelled) {
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("Kelm files seacrhing was canceled, %1 new files found (%2 total). All of the search "
+                                "results will be rejected.")
+                     .arg(nNewFiles)
+                     .arg(m_foundFiles.size()));
+        emit activateAnalyzeErrorsFrm(tr("Searching was cancelled"), tr(".kelm files searching was cancelled"),
+                                      KcForms::ufStartFrm);
+        clearFoundFiles();
+        emit displayKelmFilesCounter(0);
+    } else {
+        emit activateStartFrm();
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral("Kelm files seacrhing finished OK, %1 new files found (%2 total)")
+                     .arg(nNewFiles)
+                     .arg(m_foundFiles.size()));
+    }
+
+    emit updateProgressMessage(QStringLiteral(" "));
+    m_completionStatus = csOk;
+}
+
+// ---- analysis
+
+bool CWorkManager::startAnalyzer()
+{
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Prepare for analyzing ..."));
+    m_completionStatus = csOk;
+    m_state = wsAnalyzing;
+    m_cancelFlag.store(0);
+    m_blackList.clear();
+    m_ulUnitsPassed = 0;
+    std::unique_ptr<QThread> pThread(new QThread);
+
+    if (m_foundFiles.isEmpty())
+        return false;
+
+    // Sorted, so that the same files load in the same order from run to run.
+    m_inputFiles.clear();
+    m_inputFiles.reserve(size_t(m_foundFiles.size()));
+    for (const QString& qsPath : qAsConst(m_foundFiles))
+        m_inputFiles.push_back(toWString(qsPath));
+    std::sort(m_inputFiles.begin(), m_inputFiles.end());
+
+    std::unique_ptr<CKelmFilesAnalyzer> pAnalyzer(new (std::nothrow) CKelmFilesAnalyzer(
+        m_inputFiles, m_storage, m_loadedContent, m_exportedSrids, m_blackList, m_cancelFlag, m_qsExportLocation));
+    if (!pAnalyzer) {
+        logWriteSpaced(KcLog::ERROR, kTagWM, QStringLiteral("Cannot start analyzing: failed to create Analyzer"));
+        return false;
+    }
+
+    CKelmFilesAnalyzer* pWorker = pAnalyzer.get();
+    bool bConnected = connectWorkerThread(pWorker, pThread.get(), this);
+    bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::progressState, this, &CWorkManager::onKelmAnalyzingProgress));
+    bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::filesProcessed, this, &CWorkManager::onKelmFilesAnalyzed));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesAnalyzer::detectingExportParams, this, &CWorkManager::onDetectingExportParams));
+    bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::workDone, this, &CWorkManager::onKelmAnalyzingFinished));
+    bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::workStarted, this, &CWorkManager::analyzingStarted));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesAnalyzer::sridsFinallyLoaded, this, &CWorkManager::onSridsFilesFinallyLoaded));
+    if (!bConnected) {
+        logWriteSpaced(KcLog::ERROR, kTagWM,
+                       QStringLiteral("Cannot start analyzing: failed to make core object connections"));
+        return false; // the worker and the thread go with their owners here
+    }
+
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Starting analyzer in a new thread ..."));
+    pAnalyzer.release(); // deletes itself after workDone()
+    m_pWorkerThread = pThread.release();
+    m_pWorkerThread->start(QThread::InheritPriority);
+    m_state = wsAnalyzing;
+    return true;
+}
+
+void CWorkManager::onKelmAnalyzingProgress(int percent, double)
+{
+    emit updateProgressBar(percent);
+}
+
+void CWorkManager::onKelmFilesAnalyzed(ulong ulFilesAnalyzed, ulong ulFilesTotal)
+{
+    emit updateProgressMessage(tr("Analyzing .kelm files. %1 of %2 done").arg(ulFilesAnalyzed).arg(ulFilesTotal));
+}
+
+void CWorkManager::onSridsFilesFinallyLoaded(ulong ulUnitsPassed)
+{
+    m_ulUnitsPassed = ulUnitsPassed;
+}
+
+void CWorkManager::onDetectingExportParams()
+{
+    emit updateProgressMessage(tr("Detecting export parameters..."));
+    emit updateProgressBar(100);
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Detecting export parameters ..."));
+}
+
+void CWorkManager::onCompletionError(QString qsError, QString qsLogError, ulong ulUnitsPassed)
+{
+    m_ulUnitsPassed = ulUnitsPassed;
+    m_completionStatus = csError;
+    m_qsLastError = qsError;
+    m_qsLastLogError = qsLogError;
+    logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Completes with error: %1").arg(qsLogError));
+}
+
+void CWorkManager::onKelmAnalyzingFinished()
+{
+    m_state = wsIdle;
+    if (m_bQuitRequested)
+        quitApplication();
+
+    if (m_ulUnitsPassed > 0 && m_blackList.empty()) {
+        if (m_completionStatus == csError) {
+            emit activateAnalyzeErrorsFrm(
+                tr("Analyzing failed."), tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError),
+                KcForms::ufVideosFoundFrm);
+            emit updateProgressMessage(QStringLiteral(" "));
+            logWrite(KcLog::ERROR, kTagWM,
+                     QStringLiteral(".kelm files analyzing finished with an error: %1").arg(m_qsLastLogError));
+        } else {
+            logWrite(KcLog::INFO, kTagWM, QStringLiteral(".kelm files analyzing finished OK"));
+            emit updateProgressMessage(tr("Preparing data for visualization..."));
+            emit activateVideosFoundFrm();
+        }
+    } else if (m_ulUnitsPassed > 0) {
+        QStringList slNames;
+        for (const uint32_t index : m_blackList) {
+            if (index >= m_inputFiles.size()) {
+                logWrite(KcLog::ERROR, kTagWM,
+                         QStringLiteral("Internal error: black list filename index is out of range"));
+                continue;
+            }
+            slNames.append(QFileInfo(toQString(m_inputFiles[index])).fileName());
+        }
+        emit activateAnalyzeErrorsFrm(tr("These files will not be converted"), slNames, KcForms::ufVideosFoundFrm);
+        logWrite(KcLog::INFO, kTagWM,
+                 QStringLiteral(".kelm files analyzing finished OK, but there are %1 unused files")
+                     .arg(m_blackList.size()));
+    } else {
+        switch (m_completionStatus) {
+        case csOk:
+            emit activateAnalyzeErrorsFrm(tr("Analyzing failed."),
+                                          tr("All of the .kelm files analyzed seems to be invalid and could not be "
+                                             "converted. Please, contact support."),
+                                          KcForms::ufStartFrm);
+            logWrite(KcLog::INFO, kTagWM, QStringLiteral(".kelm files analyzing finished with no intervals loaded."));
+            break;
+        case csCancelled:
+            emit activateAnalyzeErrorsFrm(tr("Analyzing was cancelled"),
+                                          tr(".kelm files analyzing was cancelled. No intervals loaded."),
+                                          KcForms::ufStartFrm);
+            logWrite(KcLog::INFO, kTagWM, QStringLiteral(".kelm files analyzing was cancelled. No intervals loaded."));
+            break;
+        case csError:
+            emit activateAnalyzeErrorsFrm(
+                tr("Analyzing failed."), tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError),
+                KcForms::ufStartFrm);
+            logWrite(KcLog::ERROR, kTagWM,
+                     QStringLiteral(".kelm files analyzing finished with an error: %1").arg(m_qsLastLogError));
+            break;
+        default:
+            emit activateAnalyzeErrorsFrm(tr("Analyzing failed."),
+                                          tr("All of the .kelm files analyzed seems to be invalid and could not be "
+                                             "converted. Please, contact support."),
+                                          KcForms::ufStartFrm);
+            logWrite(KcLog::ERROR, kTagWM,
+                     QStringLiteral(".kelm files analyzing finished with an unknown complete code"));
+            break;
+        }
+    }
+
+    m_completionStatus = csOk;
+    emit updateProgressMessage(QStringLiteral(" "));
+    clearFoundFiles();
+    emit displayKelmFilesCounter(0);
+}
+
+// ---- export
+
+bool CWorkManager::startExporter()
+{
+    emit prepareExporting();
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Preparing data for export ..."));
+    m_completionStatus = csOk;
+    m_state = wsAnalyzing;
+    m_cancelFlag.store(0);
+    std::unique_ptr<QThread> pThread(new QThread);
+
+    std::unique_ptr<CKelmFilesExporter> pExporter(
+        new (std::nothrow) CKelmFilesExporter(m_storage, m_exportedSrids, m_cancelFlag, m_qsExportLocation));
+    if (!pExporter) {
+        logWriteSpaced(KcLog::ERROR, kTagWM, QStringLiteral("Cannot start export: failed to create exporter"));
+        return false;
+    }
+
+    CKelmFilesExporter* pWorker = pExporter.get();
+    bool bConnected = connectWorkerThread(pWorker, pThread.get(), this);
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::workDone, this, &CWorkManager::onExportDone));
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::workStarted, this, &CWorkManager::exportingStarted));
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportResults, this, &CWorkManager::exportResults));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesExporter::exportProgressState, this, &CWorkManager::onExportingProgress));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesExporter::fragmentExportStarted, this, &CWorkManager::fragmentExportStarted));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesExporter::fragmentExportFinished, this, &CWorkManager::fragmentExportFinished));
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportError, this, &CWorkManager::onExportError));
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportWarning, this, &CWorkManager::onExportWarning));
+    if (!bConnected) {
+        logWriteSpaced(KcLog::ERROR, kTagWM, QStringLiteral("Cannot start export: failed to make core object connections"));
+        return false; // the worker and the thread go with their owners here
+    }
+
+    logWrite(KcLog::INFO, kTagWM, QStringLiteral("Starting exporter in a new thread ..."));
+    pExporter.release(); // deletes itself after workDone()
+    m_pWorkerThread = pThread.release();
+    m_pWorkerThread->start(QThread::InheritPriority);
+    m_state = wsExporting;
+    return true;
+}
+
+void CWorkManager::onExportingProgress(int nPercent, ulong ulFragmentID, ulong ulFragmentPercent,
+                                       ulong ulFragmentsTotal, double fEstimatedTime)
+{
+    if (m_completionStatus != csCancelled)
+        emit exportingProgress(nPercent, ulFragmentID, ulFragmentPercent, ulFragmentsTotal, fEstimatedTime);
+}
+
+void CWorkManager::onExportDone()
+{
+    m_state = wsIdle;
+    if (m_bQuitRequested)
+        quitApplication();
+
+    if (m_completionStatus == csCancelled) {
+        emit activateAnalyzeErrorsFrm(tr("Export was cancelled"), tr("Creating selected videofiles was cancelled."),
+                                      KcForms::ufVideosFoundFrm);
+        logWrite(KcLog::INFO, kTagWM, QStringLiteral("Export was cancelled"));
+    } else if (m_completionStatus == csError) {
+        emit activateVideosConvertedFrm(tr("Creating videofiles failed. Please, contact support."));
+        logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Export finished with an error: %1").arg(m_qsLastLogError));
+    } else {
+        emit activateVideosConvertedFrm();
+        logWrite(KcLog::INFO, kTagWM, QStringLiteral("Export finished OK"));
+    }
+
+    m_completionStatus = csOk;
+    emit updateProgressMessage(QStringLiteral(" "));
+}
+
+// ---- reports of single files
+
+void CWorkManager::onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode)
+{
+    logWrite(KcLog::ERROR, kTagANR, QStringLiteral("ER-%1: %2. file: %3").arg(nCode).arg(qsError, qsFileName));
+    emit fileError(ulContext, qsFileName, qsError, nCode);
+}
+
+void CWorkManager::onFileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode)
+{
+    logWrite(KcLog::WARNING, kTagANR, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
+    emit fileWarning(ulContext, qsFileName, qsWarning, nCode);
+}
+
+} // namespace KcWorkers
