@@ -1,0 +1,243 @@
+#include "DateVisualPane.h"
+
+#include "DateVisualPaneCenter.h"
+#include "DateVisualPaneTimeLine.h"
+#include "Look.h"
+#include "SizeText.h"
+#include "TimeUtil.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
+namespace KcForms {
+
+namespace {
+
+// Less missing time than this is not worth a mention.
+constexpr quint64 kLostTimeThreshold = 10;
+
+QDateTime utcDateTime(quint64 ullSeconds)
+{
+    // The fragment's times are already local; read them as UTC to avoid any further shift.
+    return QDateTime::fromSecsSinceEpoch(qint64(ullSeconds), Qt::UTC);
+}
+
+} // namespace
+
+CDateVisualPane::CDateVisualPane(QWidget* pParent)
+    : QWidget(pParent)
+{
+    Look::initResources();
+    setFixedSize(800, 134);
+
+    m_pPlate = new CDateVisualPaneCenter(this);
+    m_pPlate->setGeometry(0, 10, 750, 125);
+
+    m_pDeleteButton = new QPushButton(QStringLiteral("X  ") + tr("Delete"), this);
+    m_pDeleteButton->setObjectName(QStringLiteral("button_del"));
+    m_pDeleteButton->setGeometry(640, 0, 85, 26);
+    Look::applyStyle(m_pDeleteButton, Look::Style::PaneDeleteButton);
+
+    m_pRestoreButton = new QPushButton(tr("Restore"), this);
+    m_pRestoreButton->setObjectName(QStringLiteral("button_restore"));
+    m_pRestoreButton->setGeometry(637, 0, 102, 26);
+    Look::applyStyle(m_pRestoreButton, Look::Style::PaneRestoreButton);
+
+    m_pErrorLabel = new QLabel(tr("Error"), this);
+    m_pErrorLabel->setObjectName(QStringLiteral("label_error"));
+    m_pErrorLabel->setGeometry(306, 2, 63, 16);
+    m_pErrorLabel->setAlignment(Qt::AlignCenter);
+    Look::applyStyle(m_pErrorLabel, Look::Style::PaneErrorLabel);
+
+    connect(m_pDeleteButton, &QPushButton::clicked, this, &CDateVisualPane::onDeleteButtonPressed);
+    connect(m_pRestoreButton, &QPushButton::clicked, this, &CDateVisualPane::onRestoreButtonPressed);
+
+    setState(stReady);
+}
+
+void CDateVisualPane::setNumber(int nNumber)
+{
+    m_pPlate->numberLabel()->setText(QString::number(nNumber));
+}
+
+void CDateVisualPane::setData(const KcWorkers::SExportEntry& entry)
+{
+    const KELMNameSpace::SExportFragment& fragment = entry.fragment;
+
+    m_pPlate->sizeLabel()->setText(CSizeText::text(fragment.estimatedSize));
+
+    m_qsSrid = QString::fromStdWString(entry.srid);
+    m_qsSubSourceKey = QString::fromStdWString(entry.subSourceKey);
+    m_qsExportKey = QString::fromStdWString(KcWorkers::makeExportKey(entry));
+
+    const quint64 ullStart = KcWorkers::truncateToUint32Seconds(fragment.startTime);
+    const quint64 ullStop = KcWorkers::truncateToUint32Seconds(fragment.endTime);
+    const QDateTime startDateTime = utcDateTime(ullStart);
+    const QDateTime stopDateTime = utcDateTime(KcTime::CTimeUtil::roundUpToMinute(ullStop));
+
+    // The same name the export gives the day's file (without the extension).
+    const QLocale& locale = m_pPlate->dateLocale();
+    m_pPlate->titleLabel()->setText(m_qsSrid + QLatin1Char('_') + QString::fromStdWString(entry.displayNumber)
+                                    + locale.toString(startDateTime, QStringLiteral("_dd.MM.yy_hh.mm-"))
+                                    + locale.toString(stopDateTime, QStringLiteral("hh.mm")));
+
+    m_pPlate->timeLine()->clearSegments();
+    m_pPlate->lostTimeLabel()->clear();
+    m_pPlate->startLabel()->clear();
+    m_pPlate->stopLabel()->clear();
+
+    if (fragment.startTime > fragment.endTime) {
+        m_pPlate->dateLabel()->setText(CDateVisualPaneCenter::tr("incorrect time value"));
+        return;
+    }
+    m_pPlate->dateLabel()->setText(locale.toString(startDateTime.date(), QStringLiteral("dd MMMM yyyy")));
+    m_pPlate->startLabel()->setText(startDateTime.toString(QStringLiteral("hh:mm")));
+    m_pPlate->stopLabel()->setText(stopDateTime.toString(QStringLiteral("hh:mm")));
+
+    const quint64 ullSpan = KcWorkers::truncateToUint32Seconds(fragment.endTime - fragment.startTime);
+    showLostTime(ullStart, ullStop, ullSpan, entry);
+
+    // A disabled plate shows its red darkened.
+    if (!m_pPlate->isEnabled())
+        m_pPlate->setPlateEnabled(false);
+}
+
+void CDateVisualPane::showLostTime(quint64 ullStart, quint64 ullStop, quint64 ullSpan,
+                                   const KcWorkers::SExportEntry& entry)
+{
+    const std::vector<KELMNameSpace::SMediaPart>& parts = entry.fragment.videoParts;
+
+    quint64 ullCovered = 0;
+    for (const KELMNameSpace::SMediaPart& part : parts) {
+        const quint64 ullPartStart = KcWorkers::truncateToUint32Seconds(part.startTime);
+        const quint64 ullPartStop = KcWorkers::truncateToUint32Seconds(part.endTime);
+        // A part that ends before it starts covers nothing (instead of wrapping around).
+        if (ullPartStop > ullPartStart)
+            ullCovered += ullPartStop - ullPartStart;
+    }
+    ullCovered = std::min(ullCovered, ullSpan);
+    const quint64 ullLost = ullSpan - ullCovered;
+    if (ullLost < kLostTimeThreshold)
+        return;
+
+    m_pPlate->lostTimeLabel()->setText(CDateVisualPaneCenter::lostTimeText(ullLost, ullSpan));
+
+    // Cover the line's cells that hold video; every run of uncovered cells is a gap. ullSpan is
+    // at least the threshold here, so the division is safe.
+    constexpr quint64 kCells = CDateVisualPaneTimeLine::kWidth;
+    const quint64 ullLastCell = kCells - 1;
+    std::vector<bool> covered(kCells, false);
+    for (const KELMNameSpace::SMediaPart& part : parts) {
+        const quint64 s = std::max<quint64>(KcWorkers::truncateToUint32Seconds(part.startTime), ullStart);
+        if (s > ullStop)
+            continue;
+        const quint64 e = std::min<quint64>(KcWorkers::truncateToUint32Seconds(part.endTime), ullStop);
+        if (e < ullStart)
+            continue;
+        quint64 a = std::min((s - ullStart) * kCells / ullSpan, ullLastCell);
+        const quint64 b = std::min((e - ullStart) * kCells / ullSpan, ullLastCell);
+        if (a > b)
+            a = b;
+        std::fill(covered.begin() + qint64(a), covered.begin() + qint64(b) + 1, true);
+    }
+
+    CDateVisualPaneTimeLine* pTimeLine = m_pPlate->timeLine();
+    for (quint64 j = 0; j < kCells;) {
+        if (covered[j]) {
+            ++j;
+            continue;
+        }
+        quint64 i = j + 1;
+        while (i < kCells && !covered[i])
+            ++i;
+        pTimeLine->addSegment(int(j), int(i - 1));
+        j = i + 1;
+    }
+}
+
+void CDateVisualPane::setState(int nState)
+{
+    m_pPlate->setPlateEnabled(true);
+    switch (nState) {
+    case stReady:
+        Look::applyStyle(m_pPlate, Look::Style::PlateReady);
+        m_pPlate->progressBar()->hide();
+        break;
+    case stNotExported:
+        m_pPlate->setPlateEnabled(false);
+        Look::applyStyle(m_pPlate, Look::Style::PlateNotExported);
+        m_pPlate->progressBar()->hide();
+        break;
+    case stExporting:
+        m_pPlate->setStyleSheet(QString());
+        m_pPlate->progressBar()->raise();
+        m_pPlate->progressBar()->show();
+        break;
+    case stExported:
+        Look::applyStyle(m_pPlate, Look::Style::PlateExported);
+        m_pPlate->progressBar()->hide();
+        break;
+    case stFailed:
+        Look::applyStyle(m_pPlate, Look::Style::PlateFailed);
+        m_pPlate->progressBar()->hide();
+        break;
+    default:
+        break;
+    }
+
+    m_nState = nState;
+    m_bExportEnabled = true;
+    m_pDeleteButton->hide();
+    m_pRestoreButton->hide();
+    m_pErrorLabel->setVisible(nState == stFailed);
+}
+
+void CDateVisualPane::setProgressValue(int nValue)
+{
+    m_pPlate->progressBar()->setValue(nValue);
+}
+
+void CDateVisualPane::onDeleteButtonPressed()
+{
+    m_pDeleteButton->hide();
+    m_pRestoreButton->show();
+    m_bExportEnabled = false;
+    m_pPlate->setPlateEnabled(false);
+    emit exportEnabled(m_qsExportKey, false);
+}
+
+void CDateVisualPane::onRestoreButtonPressed()
+{
+    m_pRestoreButton->hide();
+    m_pDeleteButton->show();
+    m_bExportEnabled = true;
+    m_pPlate->setPlateEnabled(true);
+    emit exportEnabled(m_qsExportKey, true);
+}
+
+QPushButton* CDateVisualPane::hoverButton() const
+{
+    return m_bExportEnabled ? m_pDeleteButton : m_pRestoreButton;
+}
+
+void CDateVisualPane::enterEvent(QEvent* pEvent)
+{
+    // Days can be taken out or put back only before the export.
+    if (m_nState == stReady)
+        hoverButton()->show();
+    QWidget::enterEvent(pEvent);
+}
+
+void CDateVisualPane::leaveEvent(QEvent* pEvent)
+{
+    if (m_nState == stReady)
+        hoverButton()->hide();
+    QWidget::leaveEvent(pEvent);
+}
+
+} // namespace KcForms

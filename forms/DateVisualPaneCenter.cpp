@@ -1,0 +1,123 @@
+#include "DateVisualPaneCenter.h"
+
+#include "DateVisualPaneTimeLine.h"
+#include "Look.h"
+#include "TimeUtil.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+namespace KcForms {
+
+CDateVisualPaneCenter::CDateVisualPaneCenter(QWidget* pParent)
+    : QFrame(pParent)
+    , m_dateLocale(QLocale::Russian, QLocale::AnyCountry)
+{
+    setObjectName(QStringLiteral("plate_main"));
+
+    m_pProgressBar = new QProgressBar(this);
+    m_pProgressBar->setObjectName(QStringLiteral("progressbar"));
+    m_pProgressBar->setGeometry(0, 0, 750, 125);
+    m_pProgressBar->setTextVisible(false);
+    m_pProgressBar->setValue(0);
+    Look::applyStyle(m_pProgressBar, Look::Style::PaneProgressBar);
+    m_pProgressBar->hide();
+
+    m_pNumber = newLabel("ch_number", QRect(20, 28, 25, 20));
+    Look::applyStyle(m_pNumber, Look::Style::PaneNumber);
+
+    m_pTitle = newLabel("ch_name", QRect(50, 28, 700, 20));
+    Look::applyStyle(m_pTitle, Look::Style::PaneTitle);
+
+    m_pLostTime = newLabel("ch_droptime", QRect(50, 56, 650, 12));
+    m_pLostTime->setTextFormat(Qt::RichText);
+    m_pLostTime->setAlignment(Qt::AlignCenter);
+    Look::applyStyle(m_pLostTime, Look::Style::PaneLostTime);
+
+    m_pStart = newLabel("time_start", QRect(50, 56, 30, 12));
+    Look::applyStyle(m_pStart, Look::Style::PaneClock);
+
+    m_pStop = newLabel("time_stop", QRect(670, 56, 30, 12));
+    m_pStop->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Look::applyStyle(m_pStop, Look::Style::PaneClock);
+
+    m_pTimeLine = new CDateVisualPaneTimeLine(this);
+    m_pTimeLine->setGeometry(50, 49, CDateVisualPaneTimeLine::kWidth, CDateVisualPaneTimeLine::kHeight);
+
+    m_pDate = newLabel("ch_data", QRect(50, 83, 110, 12));
+    Look::applyStyle(m_pDate, Look::Style::PaneSecondary);
+
+    m_pSize = newLabel("ch_filesize", QRect(630, 83, 70, 12));
+    m_pSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Look::applyStyle(m_pSize, Look::Style::PaneSecondary);
+}
+
+QLabel* CDateVisualPaneCenter::newLabel(const char* pObjectName, const QRect& geometry)
+{
+    auto* pLabel = new QLabel(this);
+    pLabel->setObjectName(QString::fromLatin1(pObjectName));
+    pLabel->setGeometry(geometry);
+    pLabel->setAutoFillBackground(false);
+    return pLabel;
+}
+
+void CDateVisualPaneCenter::setPlateEnabled(bool bEnabled)
+{
+    setEnabled(bEnabled);
+
+    // The figure's colour lives in the rich text, not in the label's style.
+    static const QString kColourMark = QStringLiteral("color=#");
+    QString qsText = m_pLostTime->text();
+    const int nAt = qsText.indexOf(kColourMark);
+    if (nAt < 0)
+        return;
+    qsText.replace(nAt + kColourMark.size(), Look::kLostTimeRgbHex.size(),
+                   bEnabled ? Look::kLostTimeRgbHex : Look::kLostTimeRgbHexDisabled);
+    m_pLostTime->setText(qsText);
+}
+
+QString CDateVisualPaneCenter::lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds)
+{
+    return QStringLiteral("<html>") + tr("Lost:") + QStringLiteral(" <font color=#") + Look::kLostTimeRgbHex
+        + QStringLiteral(">") + durationText(ullLostSeconds, false) + QStringLiteral("</font> ") + tr("from")
+        + QStringLiteral(" ") + durationText(ullSpanSeconds, true) + QStringLiteral("</html>");
+}
+
+QString CDateVisualPaneCenter::durationText(quint64 ullSeconds, bool bAfterFrom)
+{
+    quint64 t = ullSeconds;
+    // Beyond ten minutes the seconds are noise: show whole minutes, rounded up.
+    if (t > 600)
+        t = KcTime::CTimeUtil::roundUpToMinute(t);
+
+    const quint64 hours = t / 3600;
+    const quint64 minutes = (t / 60) % 60;
+    const quint64 seconds = t % 60;
+
+    // The three hour words and two minute words exist so that a translation can follow the
+    // Russian plural forms; in English they read the same.
+    QString qsText;
+    if (hours > 0) {
+        QString qsWord;
+        if (hours == 1 || hours == 21)
+            qsWord = bAfterFrom ? tr("hours") : tr("hour");
+        else if (!bAfterFrom && ((hours >= 2 && hours <= 4) || (hours >= 22 && hours <= 24)))
+            qsWord = tr("hours");
+        else
+            qsWord = QObject::tr("hours");
+        qsText += QString::number(hours) + QLatin1Char(' ') + qsWord + QLatin1Char(' ');
+    }
+    if (minutes > 0) {
+        const quint64 lastDigit = minutes % 10;
+        const bool bTeen = minutes >= 10 && minutes < 20;
+        const bool bOne = lastDigit == 1 && !bTeen;
+        const bool bFew = lastDigit >= 2 && lastDigit <= 4 && !bTeen;
+        const QString qsWord = (bOne || (!bAfterFrom && bFew)) ? tr("min") : QObject::tr("min");
+        qsText += QString::number(minutes) + QLatin1Char(' ') + qsWord + QLatin1Char(' ');
+    }
+    if (seconds > 0)
+        qsText += QString::number(seconds) + QLatin1Char(' ') + tr("sec");
+    return qsText;
+}
+
+} // namespace KcForms

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFrame>
+#include <QLocale>
+#include <QString>
+#include <QtGlobal>
+
+class QLabel;
+class QProgressBar;
+
+namespace KcForms {
+
+class CDateVisualPaneTimeLine;
+
+// The rounded plate of a date pane: number, title, lost time, clock times, time line, date and
+// size, and the progress bar that covers it all during the export.
+class CDateVisualPaneCenter : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit CDateVisualPaneCenter(QWidget* pParent = nullptr);
+
+    QProgressBar* progressBar() const { return m_pProgressBar; }
+    QLabel* numberLabel() const { return m_pNumber; }
+    QLabel* titleLabel() const { return m_pTitle; }
+    QLabel* lostTimeLabel() const { return m_pLostTime; }
+    QLabel* startLabel() const { return m_pStart; }
+    QLabel* stopLabel() const { return m_pStop; }
+    QLabel* dateLabel() const { return m_pDate; }
+    QLabel* sizeLabel() const { return m_pSize; }
+    CDateVisualPaneTimeLine* timeLine() const { return m_pTimeLine; }
+
+    // Dates read in Russian whatever the interface language.
+    const QLocale& dateLocale() const { return m_dateLocale; }
+
+    // Enables or disables the plate and darkens or restores the red of the lost-time figure.
+    void setPlateEnabled(bool bEnabled);
+
+    // "Lost: 5 min from 2 hours 10 min " with the lost figure in red.
+    static QString lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds);
+    // "1 hour 3 min ", "1 min 15 sec"; the words follow Russian plural rules in translation, and
+    // the case after "from" takes other forms than the ordinary one.
+    static QString durationText(quint64 ullSeconds, bool bAfterFrom);
+
+private:
+    QLabel* newLabel(const char* pObjectName, const QRect& geometry);
+
+    QLocale m_dateLocale;
+    QProgressBar* m_pProgressBar = nullptr;
+    QLabel* m_pNumber = nullptr;
+    QLabel* m_pTitle = nullptr;
+    QLabel* m_pLostTime = nullptr;
+    QLabel* m_pStart = nullptr;
+    QLabel* m_pStop = nullptr;
+    CDateVisualPaneTimeLine* m_pTimeLine = nullptr;
+    QLabel* m_pDate = nullptr;
+    QLabel* m_pSize = nullptr;
+};
+
+} // namespace KcForms

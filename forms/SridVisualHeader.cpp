@@ -1,0 +1,28 @@
+#include "SridVisualHeader.h"
+
+#include "Look.h"
+#include "ui_SridVisualHeader.h"
+
+namespace KcForms {
+
+CSridVisualHeader::CSridVisualHeader(QWidget* pParent, const QString& qsText)
+    : QFrame(pParent)
+    , m_ui(std::make_unique<Ui::CSridVisualHeader>())
+{
+    m_ui->setupUi(this);
+    m_ui->lbHdrText->setText(qsText);
+
+    Look::setFont(m_ui->lbHdrText, Look::Font::CameraHeader);
+    Look::applyStyle(this, Look::Style::HeaderFrame);
+    Look::applyStyle(m_ui->lbHdrText, Look::Style::HeaderText);
+    Look::applyStyle(m_ui->lbHdrLineDecor, Look::Style::HeaderLine);
+}
+
+CSridVisualHeader::~CSridVisualHeader() = default;
+
+QString CSridVisualHeader::text() const
+{
+    return m_ui->lbHdrText->text();
+}
+
+} // namespace KcForms

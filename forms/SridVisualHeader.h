@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QFrame>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class CSridVisualHeader;
+}
+
+namespace KcForms {
+
+// The row above a camera's date panes: "SRID <name>" and a thin line to the right edge.
+class CSridVisualHeader : public QFrame {
+    Q_OBJECT
+
+public:
+    CSridVisualHeader(QWidget* pParent, const QString& qsText);
+    ~CSridVisualHeader() override;
+
+    QString text() const;
+
+private:
+    std::unique_ptr<Ui::CSridVisualHeader> m_ui;
+};
+
+} // namespace KcForms
