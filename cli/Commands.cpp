@@ -1,6 +1,8 @@
 #include "Commands.h"
 
+#include "ConvertCommand.h"
 #include "InfoCommand.h"
+#include "ScanCommand.h"
 
 namespace KcCli {
 
@@ -9,6 +11,9 @@ namespace {
 // Adding a subcommand: one source file with its run function, one line here.
 const SCommand kCommands[] = {
     {"info", "[--json] FILE...", "show the records, streams, warnings and errors of .kelm files", &RunInfo},
+    {"scan", "[--tz ZONE] [--json] PATH...", "find and analyze .kelm files; list the days of every camera", &RunScan},
+    {"convert", "[--tz ZONE] [--out DIR] [--only KEY]... [--json] PATH...",
+     "write one MP4 file per camera and day into DIR/Converted/", &RunConvert},
 };
 
 const SCommand* FindCommand(const QString& name)

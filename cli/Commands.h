@@ -8,9 +8,10 @@ namespace KcCli {
 
 // Exit statuses shared by every subcommand.
 enum : int {
-    kExitOk = 0,     // every input was handled
-    kExitFailed = 1, // at least one input failed
-    kExitUsage = 2,  // the command line was wrong; a usage text went to the error stream
+    kExitOk = 0,        // every input was handled
+    kExitFailed = 1,    // at least one input failed
+    kExitUsage = 2,     // the command line was wrong; a usage text went to the error stream
+    kExitCancelled = 3, // interrupted (Ctrl-C); whatever was finished stays
 };
 
 // A subcommand receives the arguments after its own name.

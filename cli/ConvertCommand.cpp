@@ -1,0 +1,279 @@
+#include "ConvertCommand.h"
+
+#include "AppLogScope.h"
+#include "Commands.h"
+#include "DayText.h"
+#include "InterruptWatcher.h"
+#include "JobFlow.h"
+#include "JobOptions.h"
+#include "Log.h"
+#include "WorkSession.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
+#include <QStorageInfo>
+
+namespace KcCli {
+
+using KcWorkers::ExportedSrids;
+using KcWorkers::SExportEntry;
+using KcWorkers::toQString;
+
+namespace {
+
+const char kConvertHelp[] =
+    "Searches the files and folders for .kelm files, analyzes them and writes one MP4 file per\n"
+    "camera and day into DIR/Converted/<Srid>/Camera<N>/, as the desktop program does.\n"
+    "\n"
+    "  --tz ZONE   local time of the days and names: an IANA id (Europe/Moscow) or UTC+H / UTC-H;\n"
+    "              its standard offset applies all year. Default: the system's zone\n"
+    "  --out DIR   the export location. Default: the desktop\n"
+    "  --only KEY  export only this day (a key as 'kelmconv scan' lists it); may be repeated\n"
+    "  --json      end with one JSON object: created, total, files, errors, cancelled\n"
+    "\n"
+    "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
+    "Exit status: 0 when every selected day was written, 1 when a day failed, no .kelm file was\n"
+    "found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
+
+// A file's time stamp may be coarser than the clock that marked the start of the export.
+constexpr qint64 kTimeStampSlackSeconds = 2;
+
+void ReportAnalysisProblems(const CWorkSession& session, CProgressPrinter& progress)
+{
+    if (!session.blackListPaths().isEmpty()) {
+        progress.printLine(QStringLiteral("kelmconv convert: these files will not be converted:"));
+        for (const QString& qsPath : session.blackListPaths())
+            progress.printLine(QStringLiteral("  ") + qsPath);
+    }
+    for (const SFileReport& report : session.fileErrors()) {
+        progress.printLine(QStringLiteral("kelmconv convert: file error %1: %2 (%3)")
+                               .arg(report.nCode)
+                               .arg(report.qsMessage, report.qsFile));
+    }
+    for (const SFileReport& report : session.fileWarnings()) {
+        progress.printLine(QStringLiteral("kelmconv convert: file warning %1: %2 (%3)")
+                               .arg(report.nCode)
+                               .arg(report.qsMessage, report.qsFile));
+    }
+}
+
+// The videos-found form's Delete buttons: every day not named stays out of the export.
+bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QString& qsUnknownKey)
+{
+    if (slOnlyKeys.isEmpty())
+        return true;
+    QSet<QString> keys;
+    for (const QString& qsKey : slOnlyKeys) {
+        if (exportedSrids.find(KcWorkers::toWString(qsKey)) == exportedSrids.end()) {
+            qsUnknownKey = qsKey;
+            return false;
+        }
+        keys.insert(qsKey);
+    }
+    for (auto& keyAndEntry : exportedSrids)
+        keyAndEntry.second.bEnabled = keys.contains(toQString(keyAndEntry.first));
+    return true;
+}
+
+// As the videos-found form's size check: refuse an export the disk cannot hold.
+bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrinter& progress)
+{
+    QStorageInfo storage(qsLocation);
+    if (!storage.isValid() || !storage.isReady() || storage.bytesAvailable() < 0)
+        return true; // the export itself reports what goes wrong there
+    const quint64 ullAvailable = quint64(storage.bytesAvailable());
+    if (ullAvailable >= ullNeeded)
+        return true;
+    KcLog::logWrite(KcLog::WARNING, QStringLiteral("WM"),
+                    QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
+                        .arg(SizeText(ullNeeded), SizeText(ullAvailable)));
+    progress.printLine(QStringLiteral("kelmconv convert: out of disk space: the days need %1, %2 is available on %3")
+                           .arg(SizeText(ullNeeded), SizeText(ullAvailable), storage.rootPath()));
+    return false;
+}
+
+} // namespace
+
+QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
+{
+    QMap<ulong, const ExportedSrids::value_type*> entriesByBatch;
+    for (const auto& keyAndEntry : session.manager().exportedSrids()) {
+        if (keyAndEntry.second.bEnabled && keyAndEntry.second.batchId != 0)
+            entriesByBatch.insert(keyAndEntry.second.batchId, &keyAndEntry);
+    }
+
+    QMap<ulong, SPlannedDay> days;
+    int nIndex = 0;
+    for (const KELMNameSpace::SExportBatch& batch : session.manager().storage().GetExportBatches()) {
+        if (batch.fragments.empty())
+            continue;
+        SPlannedDay day;
+        day.ulBatchId = batch.id;
+        day.nIndex = ++nIndex;
+        const KELMNameSpace::SExportFragment& fragment = batch.fragments.front();
+        day.qsFileName = toQString(fragment.targetFileName);
+        day.qsPath = toQString(fragment.targetDirectory + fragment.targetFileName);
+        if (const auto* pKeyAndEntry = entriesByBatch.value(batch.id)) {
+            const SExportEntry& entry = pKeyAndEntry->second;
+            day.qsKey = toQString(pKeyAndEntry->first);
+            day.qsLabel = QStringLiteral("%1 camera %2, %3")
+                              .arg(toQString(entry.srid), toQString(entry.displayNumber), DescribeDay(entry).qsDate);
+        }
+        days.insert(day.ulBatchId, day);
+    }
+    return days;
+}
+
+SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
+                             const QDateTime& exportStart)
+{
+    QSet<ulong> failedBatches;
+    for (const SExportErrorReport& error : session.exportErrors())
+        failedBatches.insert(error.ulBatch);
+
+    SConvertResult result;
+    result.ulTotal = ulong(days.size());
+    for (const SPlannedDay& day : days) {
+        if (!session.startedBatches().contains(day.ulBatchId) || failedBatches.contains(day.ulBatchId))
+            continue;
+        // A failed or stopped target is deleted by the run, so what is there is complete. A file
+        // of an earlier run under the same name does not count for a day this run never closed.
+        const QFileInfo info(day.qsPath);
+        if (!info.isFile())
+            continue;
+        if (!session.finishedBatches().contains(day.ulBatchId)
+            && info.lastModified().toUTC().toSecsSinceEpoch() < exportStart.toSecsSinceEpoch() - kTimeStampSlackSeconds)
+            continue;
+        result.slFiles << day.qsPath;
+    }
+    result.ulCreated = ulong(result.slFiles.size());
+    // The manager's own count, when the run got to the end, is the one the desktop shows.
+    if (session.hasExportResults()) {
+        result.ulCreated = session.exportedCount();
+        result.ulTotal = session.exportTotal();
+    }
+    return result;
+}
+
+QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session)
+{
+    QJsonArray errors;
+    for (const SExportErrorReport& error : session.exportErrors()) {
+        errors.append(QJsonObject{{QStringLiteral("batch"), double(error.ulBatch)},
+                                  {QStringLiteral("code"), error.nCode},
+                                  {QStringLiteral("message"), error.qsMessage},
+                                  {QStringLiteral("file"), error.qsFile}});
+    }
+    QJsonArray fileErrors;
+    for (const SFileReport& report : session.exportFileErrors()) {
+        fileErrors.append(QJsonObject{{QStringLiteral("batch"), double(report.ulContext)},
+                                      {QStringLiteral("code"), report.nCode},
+                                      {QStringLiteral("message"), report.qsMessage},
+                                      {QStringLiteral("file"), report.qsFile}});
+    }
+    return QJsonObject{
+        {QStringLiteral("created"), double(result.ulCreated)},
+        {QStringLiteral("total"), double(result.ulTotal)},
+        {QStringLiteral("files"), QJsonArray::fromStringList(result.slFiles)},
+        {QStringLiteral("errors"), errors},
+        {QStringLiteral("cancelled"), result.bCancelled},
+        {QStringLiteral("file_errors"), fileErrors},
+    };
+}
+
+int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    SJobOptions options;
+    QString qsProblem;
+    if (!ParseJobOptions(arguments, true, options, qsProblem))
+        return UsageError("convert", qsProblem, err);
+    if (options.bHelp) {
+        out << CommandUsage("convert") << "\n" << kConvertHelp;
+        return kExitOk;
+    }
+
+    QString qsLocation = DesktopExportLocation();
+    if (!options.qsOutDir.isEmpty())
+        qsLocation = QDir::cleanPath(QFileInfo(options.qsOutDir).absoluteFilePath()) + QLatin1Char('/');
+
+    CZoneSelection zoneSelection(options.zone);
+    CAppLogScope log(QStringList{QStringLiteral("convert")} + arguments, options.qsZoneText, err);
+    if (qsLocation.isEmpty()) {
+        err << "kelmconv convert: the system names no desktop folder; give one with --out\n";
+        return kExitFailed;
+    }
+    CInterruptWatcher interrupts;
+    CWorkSession session(qsLocation);
+    if (!session.isInitialized()) {
+        err << "kelmconv convert: the work manager could not be set up\n";
+        return kExitFailed;
+    }
+    CProgressPrinter progress(session.manager(), err, IsTerminal(err));
+    CancelOnInterrupt(interrupts, session, progress, "convert");
+
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress);
+    if (status >= 0)
+        return status;
+    ReportAnalysisProblems(session, progress);
+
+    QString qsUnknownKey;
+    if (!SelectDays(session.manager().exportedSrids(), options.slOnlyKeys, qsUnknownKey)) {
+        progress.clearLine();
+        return UsageError("convert",
+                          QStringLiteral("no day with the key '%1' (see 'kelmconv scan')").arg(qsUnknownKey), err);
+    }
+
+    if (!QDir().mkpath(qsLocation)) {
+        progress.printLine(QStringLiteral("kelmconv convert: cannot create the folder %1").arg(qsLocation));
+        return kExitFailed;
+    }
+    uint32_t batchCount = 0;
+    if (!session.prepareBatches(batchCount)) {
+        progress.printLine(QStringLiteral("kelmconv convert: ") + session.failureText());
+        return kExitFailed;
+    }
+    const QMap<ulong, SPlannedDay> days = PlanDays(session);
+    progress.setDays(days);
+    quint64 ullNeeded = 0;
+    for (const KELMNameSpace::SExportBatch& batch : session.manager().storage().GetExportBatches())
+        ullNeeded += batch.estimatedTotalSize;
+    if (!CheckFreeSpace(qsLocation, ullNeeded, progress))
+        return kExitFailed;
+
+    const QDateTime exportStart = QDateTime::currentDateTimeUtc();
+    EJobOutcome outcome = EJobOutcome::Ok;
+    if (!days.isEmpty())
+        outcome = session.exportBatches();
+    progress.clearLine();
+
+    SConvertResult result = CollectResult(session, days, exportStart);
+    result.bCancelled = outcome == EJobOutcome::Cancelled;
+    if (outcome == EJobOutcome::Cancelled)
+        err << "kelmconv convert: cancelled; the files finished before are kept\n";
+    else if (outcome == EJobOutcome::Failed)
+        err << "kelmconv convert: " << session.failureText() << "\n";
+    err.flush();
+
+    if (options.bJson) {
+        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session)).toJson(QJsonDocument::Compact))
+            << "\n";
+    } else {
+        out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal) << "\n";
+        for (const QString& qsFile : result.slFiles)
+            out << qsFile << "\n";
+    }
+    out.flush();
+
+    if (outcome == EJobOutcome::Cancelled)
+        return kExitCancelled;
+    if (outcome == EJobOutcome::Failed || !session.exportErrors().empty() || result.ulCreated < result.ulTotal
+        || ulong(result.slFiles.size()) < result.ulTotal)
+        return kExitFailed;
+    return kExitOk;
+}
+
+} // namespace KcCli

@@ -1,0 +1,178 @@
+#include "ProgressPrinter.h"
+
+#include "WorkManager.h"
+
+#include <cmath>
+
+namespace KcCli {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+} // namespace
+
+QString ProgressBarText(int nPercent, int nWidth)
+{
+    const int nClamped = qBound(0, nPercent, 100);
+    const int nFilled = nClamped * nWidth / 100;
+    return QLatin1Char('[') + QString(nFilled, QLatin1Char('#')) + QString(nWidth - nFilled, QLatin1Char('.'))
+           + QStringLiteral("] %1%").arg(nClamped, 3);
+}
+
+QString RemainingTimeText(double fSeconds)
+{
+    if (!(fSeconds >= 0))
+        return QStringLiteral("--:--");
+    const qint64 nSeconds = qint64(std::ceil(fSeconds));
+    const qint64 nHours = nSeconds / 3600;
+    const qint64 nMinutes = (nSeconds / 60) % 60;
+    const qint64 nRest = nSeconds % 60;
+    if (nHours > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(nHours)
+            .arg(nMinutes, 2, 10, QLatin1Char('0'))
+            .arg(nRest, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(nMinutes).arg(nRest, 2, 10, QLatin1Char('0'));
+}
+
+CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal,
+                                   QObject* pParent)
+    : QObject(pParent), m_err(err), m_bTerminal(bTerminal)
+{
+    using KcWorkers::CWorkManager;
+    connect(&manager, &CWorkManager::updateProgressMessage, this, &CProgressPrinter::onProgressMessage);
+    connect(&manager, &CWorkManager::updateExportProgressMessage, this, &CProgressPrinter::onProgressMessage);
+    connect(&manager, &CWorkManager::updateProgressBar, this, &CProgressPrinter::onProgressBar);
+    connect(&manager, &CWorkManager::exportingProgress, this, &CProgressPrinter::onExportingProgress);
+    connect(&manager, &CWorkManager::fragmentExportStarted, this, &CProgressPrinter::onFragmentStarted);
+    connect(&manager, &CWorkManager::fragmentExportFinished, this, &CProgressPrinter::onFragmentFinished);
+    connect(&manager, &CWorkManager::exportError, this, &CProgressPrinter::onExportError);
+}
+
+CProgressPrinter::~CProgressPrinter()
+{
+    clearLine();
+}
+
+void CProgressPrinter::setDays(const QMap<ulong, SPlannedDay>& days)
+{
+    m_days = days;
+}
+
+void CProgressPrinter::printLine(const QString& qsLine)
+{
+    clearLine();
+    m_err << qsLine << "\n";
+    m_err.flush();
+}
+
+void CProgressPrinter::clearLine()
+{
+    if (!m_bLineShown)
+        return;
+    m_err << "\r\x1b[K";
+    m_err.flush();
+    m_bLineShown = false;
+}
+
+void CProgressPrinter::draw(const QString& qsLine)
+{
+    // The run reports far more often than the line can change.
+    if (!m_bTerminal || (m_bLineShown && qsLine == m_qsShown))
+        return;
+    m_err << "\r" << qsLine << "\x1b[K";
+    m_err.flush();
+    m_bLineShown = true;
+    m_qsShown = qsLine;
+}
+
+QString CProgressPrinter::dayText(ulong ulBatchId) const
+{
+    const auto it = m_days.constFind(ulBatchId);
+    if (it == m_days.constEnd())
+        return QStringLiteral("day %1").arg(ulBatchId);
+    return QStringLiteral("day %1/%2 %3").arg(it->nIndex).arg(m_days.size()).arg(it->qsLabel);
+}
+
+void CProgressPrinter::drawStatus()
+{
+    // The manager clears its status with a single blank.
+    const QString qsMessage = m_qsMessage.trimmed();
+    if (qsMessage.isEmpty() && m_nPercent < 0)
+        return;
+    if (m_nPercent < 0)
+        draw(qsMessage);
+    else
+        draw(ProgressBarText(m_nPercent, kBarWidth) + QStringLiteral("  ") + qsMessage);
+}
+
+void CProgressPrinter::drawExport()
+{
+    draw(ProgressBarText(m_nPercent < 0 ? 0 : m_nPercent, kBarWidth) + QStringLiteral("  ") + dayText(m_ulBatch)
+         + QStringLiteral("  ") + RemainingTimeText(m_fEstimate) + QStringLiteral(" left"));
+}
+
+void CProgressPrinter::onProgressMessage(QString qsMessage)
+{
+    if (m_bExporting)
+        return;
+    m_qsMessage = qsMessage;
+    drawStatus();
+}
+
+void CProgressPrinter::onProgressBar(int nValue)
+{
+    if (m_bExporting)
+        return;
+    m_nPercent = nValue;
+    drawStatus();
+}
+
+void CProgressPrinter::onExportingProgress(int nPercent, ulong ulFragmentID, ulong, ulong, double fEstimatedTime)
+{
+    m_bExporting = true;
+    m_nPercent = nPercent;
+    if (ulFragmentID != 0)
+        m_ulBatch = ulFragmentID;
+    m_fEstimate = fEstimatedTime;
+    drawExport();
+}
+
+void CProgressPrinter::onFragmentStarted(ulong ulFragmentID)
+{
+    if (!m_bExporting) {
+        m_bExporting = true;
+        m_nPercent = 0;
+        m_fEstimate = -1;
+    }
+    m_ulBatch = ulFragmentID;
+    drawExport();
+}
+
+void CProgressPrinter::onFragmentFinished(ulong ulFragmentID)
+{
+    if (m_bTerminal)
+        return;
+    const auto it = m_days.constFind(ulFragmentID);
+    const QString qsName = it == m_days.constEnd() ? QString() : QLatin1Char(' ') + it->qsFileName;
+    const auto error = m_dayErrors.constFind(ulFragmentID);
+    if (error == m_dayErrors.constEnd())
+        printLine(QStringLiteral("[%1]%2 done").arg(dayText(ulFragmentID), qsName));
+    else
+        printLine(QStringLiteral("[%1]%2 failed: %3").arg(dayText(ulFragmentID), qsName, *error));
+}
+
+void CProgressPrinter::onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode)
+{
+    if (!m_dayErrors.contains(ulFragmentID))
+        m_dayErrors.insert(ulFragmentID, qsError);
+    QString qsLine = QStringLiteral("kelmconv convert: error %1: %2").arg(nCode).arg(qsError);
+    if (!qsFileName.isEmpty())
+        qsLine += QStringLiteral(" (%1)").arg(qsFileName);
+    printLine(qsLine);
+    if (m_bTerminal && m_bExporting)
+        drawExport();
+}
+
+} // namespace KcCli

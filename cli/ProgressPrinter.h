@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QMap>
+#include <QString>
+#include <QTextStream>
+
+namespace KcWorkers {
+class CWorkManager;
+}
+
+namespace KcCli {
+
+// One day of the export as the progress names it.
+struct SPlannedDay {
+    ulong ulBatchId = 0;
+    int nIndex = 0;      // 1, 2, ... in export order
+    QString qsKey;       // the export key
+    QString qsLabel;     // "1001 camera 1, 2026-03-02"
+    QString qsFileName;  // the MP4 file's name
+    QString qsPath;      // and its full path
+};
+
+// "[#######.............]  35%"
+QString ProgressBarText(int nPercent, int nWidth);
+// "1:02:03", "4:05", or "--:--" when there is no estimate (negative seconds).
+QString RemainingTimeText(double fSeconds);
+
+// Shows the work manager's progress on the error stream. On a terminal one line is redrawn in
+// place: the status message and percentage while searching and analyzing, then a bar with the
+// percentage, the current day and the remaining time while exporting. Elsewhere (a file, a pipe)
+// only one line per finished day is written, so that logs stay readable.
+class CProgressPrinter : public QObject {
+    Q_OBJECT
+
+public:
+    CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal, QObject* pParent = nullptr);
+    ~CProgressPrinter() override;
+
+    void setDays(const QMap<ulong, SPlannedDay>& days);
+    // A line of its own (a warning, an error) that does not mix with the redrawn one.
+    void printLine(const QString& qsLine);
+    // Removes the redrawn line, if any.
+    void clearLine();
+
+private slots:
+    void onProgressMessage(QString qsMessage);
+    void onProgressBar(int nValue);
+    void onExportingProgress(int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal,
+                             double fEstimatedTime);
+    void onFragmentStarted(ulong ulFragmentID);
+    void onFragmentFinished(ulong ulFragmentID);
+    void onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
+
+private:
+    void drawStatus();
+    void drawExport();
+    void draw(const QString& qsLine);
+    QString dayText(ulong ulBatchId) const;
+
+    QTextStream& m_err;
+    bool m_bTerminal;
+    bool m_bLineShown = false;
+    QString m_qsShown;
+    QString m_qsMessage;
+    int m_nPercent = -1;
+    bool m_bExporting = false;
+    ulong m_ulBatch = 0;
+    double m_fEstimate = -1;
+    QMap<ulong, SPlannedDay> m_days;
+    QMap<ulong, QString> m_dayErrors; // the first error of each day
+};
+
+} // namespace KcCli

@@ -1,0 +1,255 @@
+// kelmconv convert over generated folders: the MP4 files written, where and under which names, and
+// that each decodes; the day selection, failed days, the log, and Ctrl-C in a child kelmconv.
+#include "CliTestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+
+#include <csignal>
+
+#include <sys/types.h>
+
+namespace KcCliTest {
+namespace {
+
+// Only a hang ever waits this long.
+constexpr int kChildWaitMs = 180000;
+
+class ConvertCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_qsRecordings = QDir(m_dir.path()).filePath("recordings");
+        m_qsOut = QDir(m_dir.path()).filePath("out");
+        WriteTwoCamerasThreeDays(m_qsRecordings);
+    }
+
+    QStringList Targets(const QStringList& relative) const
+    {
+        QStringList paths;
+        for (const QString& qsPath : relative)
+            paths << QDir(m_qsOut).filePath(qsPath);
+        return paths;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_qsRecordings;
+    QString m_qsOut;
+};
+
+TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
+{
+    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject result = JsonObjectOf(run.out);
+    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "total"}));
+    EXPECT_EQ(result["created"].toInt(), 6);
+    EXPECT_EQ(result["total"].toInt(), 6);
+    EXPECT_FALSE(result["cancelled"].toBool());
+    EXPECT_TRUE(result["errors"].toArray().isEmpty());
+
+    const QStringList expected = Targets(TwoCamerasThreeDaysTargets());
+    EXPECT_EQ(result["files"].toVariant().toStringList(), expected);
+    QStringList sortedExpected = expected;
+    sortedExpected.sort();
+    EXPECT_EQ(FilesUnder(m_qsOut), sortedExpected); // nothing else was left behind
+    for (const QString& qsFile : expected)
+        EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+
+    // Without a terminal the progress is one line per day.
+    EXPECT_EQ(run.err.count(" done\n"), 6) << run.err.toStdString();
+}
+
+TEST_F(ConvertCommandTest, OnlyTheDaysNamedAreWritten)
+{
+    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only",
+                                  DayKey(2026, 3, 2, "1", "1001"), "--only=" + DayKey(2026, 3, 3, "1", "cam-7"),
+                                  m_qsRecordings});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList expected = Targets({TwoCamerasThreeDaysTargets()[2], TwoCamerasThreeDaysTargets()[5]});
+    EXPECT_EQ(run.out, "2 of 2 videofiles created\n" + expected.join('\n') + "\n");
+    EXPECT_EQ(FilesUnder(m_qsOut), expected);
+    for (const QString& qsFile : expected)
+        EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+}
+
+TEST_F(ConvertCommandTest, UnknownDayKeyIsAUsageError)
+{
+    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only",
+                                  DayKey(2026, 3, 4, "1", "1001"), m_qsRecordings});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains("no day with the key")) << run.err.toStdString();
+    EXPECT_FALSE(QDir(m_qsOut).exists("Converted"));
+}
+
+TEST_F(ConvertCommandTest, NothingFoundEndsWithStatusOne)
+{
+    const QString qsEmpty = QDir(m_dir.path()).filePath("empty");
+    QDir().mkpath(qsEmpty);
+    const SRun run = RunKelmconv({"convert", "--out", m_qsOut, "--json", qsEmpty});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("no .kelm files found")) << run.err.toStdString();
+    EXPECT_FALSE(QDir(m_qsOut).exists("Converted"));
+}
+
+TEST_F(ConvertCommandTest, AFailedDayEndsWithStatusOneAndTheOthersAreWritten)
+{
+    // A file where camera 1001's folder belongs: its days cannot be written.
+    QDir().mkpath(QDir(m_qsOut).filePath("Converted"));
+    WriteGarbageFile(QDir(m_qsOut).filePath("Converted/1001"));
+
+    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    const QJsonObject result = JsonObjectOf(run.out);
+    EXPECT_EQ(result["total"].toInt(), 6);
+    EXPECT_EQ(result["created"].toInt(), 3);
+    EXPECT_FALSE(result["cancelled"].toBool());
+
+    const QStringList targets = Targets(TwoCamerasThreeDaysTargets());
+    EXPECT_EQ(result["files"].toVariant().toStringList(), QStringList({targets[1], targets[3], targets[5]}));
+    const QJsonArray errors = result["errors"].toArray();
+    ASSERT_EQ(errors.size(), 3);
+    QList<int> batches;
+    for (const QJsonValue& value : errors) {
+        const QJsonObject error = value.toObject();
+        EXPECT_EQ(error.keys(), QStringList({"batch", "code", "file", "message"}));
+        EXPECT_NE(error["code"].toInt(), 0);
+        EXPECT_TRUE(error["message"].toString().contains("creation error")) << error["message"].toString().toStdString();
+        batches << error["batch"].toInt();
+    }
+    // 1001's days are the first, third and fifth batch.
+    EXPECT_EQ(batches, QList<int>({1, 3, 5}));
+    EXPECT_EQ(run.err.count(" failed: "), 3) << run.err.toStdString();
+}
+
+class ConvertChildTest : public ConvertCommandTest {
+protected:
+    void SetUp() override
+    {
+        ConvertCommandTest::SetUp();
+        ASSERT_TRUE(m_programDir.isValid());
+        m_qsProgram = CopyOfKelmconv(m_programDir);
+        m_qsLog = QDir(m_programDir.path()).filePath("KelmConverter.log");
+    }
+
+    QTemporaryDir m_programDir;
+    QString m_qsProgram;
+    QString m_qsLog;
+};
+
+TEST_F(ConvertChildTest, LogShowsTheWorkManagersEntriesInOrder)
+{
+    QProcess child;
+    child.start(m_qsProgram, {"convert", "--tz", "UTC+3", "--out", m_qsOut, m_qsRecordings});
+    ASSERT_TRUE(child.waitForFinished(kChildWaitMs));
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    EXPECT_TRUE(child.readAllStandardOutput().startsWith("6 of 6 videofiles created\n"));
+
+    const QString qsLog = ReadFile(m_qsLog);
+    QString qsMissing;
+    EXPECT_TRUE(ContainsInOrder(qsLog,
+                                {"Main    INFO] Kelm Converter Application Started",
+                                 "Main    INFO] Command line: kelmconv convert --tz UTC+3 --out",
+                                 "Main    INFO] 1 file(s) or folder(s) given on the command line for searching",
+                                 "Main    INFO] Initiate .kelm files searching ...",
+                                 "WM      INFO] Starting .kelm files search ...",
+                                 "WM      INFO] Kelm files seacrhing finished OK, 6 new files found (6 total)",
+                                 "Main    INFO] Initiate .kelm files analyzing ...",
+                                 "WM      INFO] Analyzing is about to be started",
+                                 "WM      INFO] Prepare for analyzing ...",
+                                 "WM      INFO] Starting analyzer in a new thread ...",
+                                 "WM      INFO] Detecting export parameters ...",
+                                 "WM      INFO] .kelm files analyzing finished OK",
+                                 "Main    INFO] Initiate exporting ...",
+                                 "WM      INFO] Exporting is about to be started",
+                                 "WM      INFO] Preparing data for export ...",
+                                 "WM      INFO] Starting exporter in a new thread ...",
+                                 "Main    INFO] Export started OK",
+                                 "Main    INFO] Export results: 6 of 6 videos exported",
+                                 "WM      INFO] Export finished OK",
+                                 "Main    INFO] Exiting the Kelm Converter Application ..."},
+                                &qsMissing))
+        << qsMissing.toStdString() << "\n"
+        << qsLog.toStdString();
+    EXPECT_FALSE(qsLog.contains("ERROR]")) << qsLog.toStdString();
+}
+
+TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
+{
+    // A short first day, then two long ones: Ctrl-C right after the first day lands in the second.
+    const QString qsLong = QDir(m_dir.path()).filePath("long");
+    WriteLongRecording(qsLong, 30);
+
+    QProcess child;
+    child.setReadChannel(QProcess::StandardError);
+    {
+        // A test run started in the background ignores SIGINT, and so would the child.
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        sigemptyset(&byDefault.sa_mask);
+        struct sigaction old {};
+        sigaction(SIGINT, &byDefault, &old);
+        child.start(m_qsProgram, {"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", qsLong});
+        sigaction(SIGINT, &old, nullptr);
+    }
+    ASSERT_TRUE(child.waitForStarted());
+    const pid_t pid = pid_t(child.processId());
+
+    // The export is fast and this machine may be busy: let the child run in short slices and look
+    // at its progress only while it is stopped, so that the day after the first one is still
+    // being written when Ctrl-C arrives, however late this process gets to see the line.
+    QByteArray progress;
+    QDeadlineTimer deadline(kChildWaitMs);
+    while (!progress.contains(" done\n") && child.state() == QProcess::Running && !deadline.hasExpired()) {
+        ::kill(pid, SIGCONT);
+        child.waitForReadyRead(2);
+        ::kill(pid, SIGSTOP);
+        child.waitForReadyRead(1);
+        progress += child.readAllStandardError();
+    }
+    ASSERT_TRUE(progress.contains("[day 1/3 ")) << progress.toStdString();
+    ASSERT_EQ(child.state(), QProcess::Running) << "the export ended before it could be interrupted";
+    ::kill(pid, SIGINT);
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(child.waitForFinished(kChildWaitMs));
+    progress += child.readAllStandardError();
+
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 3) << progress.toStdString();
+    const QJsonObject result = JsonObjectOf(QString::fromUtf8(child.readAllStandardOutput()));
+    EXPECT_TRUE(result["cancelled"].toBool());
+    EXPECT_EQ(result["total"].toInt(), 3);
+    EXPECT_GE(result["created"].toInt(), 1);
+    EXPECT_LT(result["created"].toInt(), 3);
+
+    // What is listed is all there is, whole and playable; the first day is among it.
+    const QStringList files = result["files"].toVariant().toStringList();
+    QStringList sorted = files;
+    sorted.sort();
+    EXPECT_EQ(FilesUnder(m_qsOut), sorted);
+    ASSERT_FALSE(files.isEmpty());
+    EXPECT_EQ(files.first(), QDir(m_qsOut).filePath("Converted/2001/Camera1/2001_1_01.03.26_09.00-09.01.mp4"));
+    for (const QString& qsFile : files)
+        EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+
+    const QString qsLog = ReadFile(m_qsLog);
+    QString qsMissing;
+    EXPECT_TRUE(ContainsInOrder(qsLog,
+                                {"WM      INFO] Starting exporter in a new thread ...",
+                                 "WM      INFO] User or system requested to cancel export. Sending request to "
+                                 "working thread ...",
+                                 "WM      INFO] Export was cancelled",
+                                 "Main    INFO] Exiting the Kelm Converter Application ..."},
+                                &qsMissing))
+        << qsMissing.toStdString() << "\n"
+        << qsLog.toStdString();
+}
+
+} // namespace
+} // namespace KcCliTest

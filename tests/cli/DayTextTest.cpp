@@ -1,0 +1,132 @@
+// The day texts of scan: the same figures the desktop program's date panes show.
+#include "DayText.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+namespace KcCliTest {
+namespace {
+
+using KcCli::DescribeDay;
+using KcCli::DurationText;
+using KcCli::GapSegments;
+using KcCli::SGapSegment;
+using KcCli::SizeText;
+
+KELMNameSpace::SMediaPart Part(double start, double end)
+{
+    KELMNameSpace::SMediaPart part;
+    part.startTime = start;
+    part.endTime = end;
+    return part;
+}
+
+TEST(DayTextTest, DurationsRoundBeyondTenMinutesAndTakeThePanesWords)
+{
+    struct SCase {
+        quint64 seconds;
+        bool bAfterFrom;
+        const char* pText;
+    };
+    const SCase cases[] = {
+        {75, false, "1 min 15 sec"},
+        {600, false, "10 min"},            // exactly ten minutes: not rounded
+        {601, false, "11 min"},            // rounded up to the next whole minute
+        {3725, false, "1 hour 3 min"},     // 3780 after rounding
+        {3600, true, "1 hours"},           // the case after "from" never takes the singular
+        {7200 + 59, false, "2 hours 1 min"},
+        {9, false, "9 sec"},
+        {0, false, ""},
+    };
+    for (const SCase& c : cases)
+        EXPECT_EQ(DurationText(c.seconds, c.bAfterFrom).toStdString(), c.pText) << c.seconds;
+}
+
+TEST(DayTextTest, SizesUseDecimalThresholdsAndBinaryDivisors)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale::c());
+    struct SCase {
+        quint64 bytes;
+        const char* pText;
+    };
+    const SCase cases[] = {
+        {999, "999 Bytes"},
+        {1000, "0 Kb"},
+        {1023999, "999 Kb"},
+        {1024000, "0 Mb"},
+        {1048575999, "999 Mb"},
+        {1048576000, "0.98 Gb"},                 // two decimals: the remainder says something
+        {3ull << 30, "3 Gb"},                    // whole: no decimals
+        {(3ull << 30) + 10485759, "3 Gb"},       // below 0.01 Gb past the whole count
+        {(3ull << 30) + 10485760, "3.01 Gb"},
+    };
+    for (const SCase& c : cases)
+        EXPECT_EQ(SizeText(c.bytes).toStdString(), c.pText) << c.bytes;
+    QLocale::setDefault(previous);
+}
+
+TEST(DayTextTest, GapsAtBothEndsReachTheLineEnds)
+{
+    // 0..100 s on 10 cells; video from 20 to 70: cells 2..7 covered.
+    const std::vector<SGapSegment> segments = GapSegments(1000, 1100, 100, {Part(1020, 1070)}, 10);
+    EXPECT_EQ(segments, (std::vector<SGapSegment>{{0, 1}, {8, 9}}));
+}
+
+TEST(DayTextTest, PartsOutsideTheDayAreClippedOrIgnored)
+{
+    const std::vector<SGapSegment> segments =
+        GapSegments(1000, 1100, 100, {Part(900, 1030), Part(1200, 1300), Part(1090, 1500)}, 10);
+    // 0..3 from the clipped first part, 9 from the clipped last one; the second lies outside.
+    EXPECT_EQ(segments, (std::vector<SGapSegment>{{4, 8}}));
+}
+
+TEST(DayTextTest, LostTimeBelowTenSecondsIsNotShown)
+{
+    KcWorkers::SExportEntry entry;
+    entry.fragment.startTime = 1000;
+    entry.fragment.endTime = 1100;
+    entry.fragment.videoParts = {Part(1000, 1045), Part(1054, 1100)};
+    KcCli::SDayText day = DescribeDay(entry, 10);
+    EXPECT_EQ(day.ullLostSeconds, 9u);
+    EXPECT_TRUE(day.qsLost.isEmpty());
+    EXPECT_EQ(day.qsTimeLine.toStdString(), "##########");
+
+    entry.fragment.videoParts = {Part(1000, 1045), Part(1055, 1100)};
+    day = DescribeDay(entry, 10);
+    EXPECT_EQ(day.qsLost.toStdString(), "Lost: 10 sec from 1 min 40 sec");
+
+    entry.fragment.videoParts = {Part(1000, 1040), Part(1060, 1100)};
+    day = DescribeDay(entry, 10);
+    EXPECT_EQ(day.qsLost.toStdString(), "Lost: 20 sec from 1 min 40 sec");
+    EXPECT_EQ(day.qsTimeLine.toStdString(), "#####.####");
+}
+
+TEST(DayTextTest, ClockTimesAreLocalAndTheStopRoundsUpToAMinute)
+{
+    KcWorkers::SExportEntry entry;
+    entry.fragment.startTime = 1772409594.5; // 2026-03-01 23:59:54.5 as local seconds
+    entry.fragment.endTime = 1772409599.99;
+    const KcCli::SDayText day = DescribeDay(entry);
+    EXPECT_TRUE(day.bTimesValid);
+    EXPECT_EQ(day.qsDate.toStdString(), "2026-03-01");
+    EXPECT_EQ(day.qsStart.toStdString(), "23:59");
+    EXPECT_EQ(day.qsStop.toStdString(), "00:00");
+}
+
+TEST(DayTextTest, StartAfterStopReadsAsIncorrect)
+{
+    KcWorkers::SExportEntry entry;
+    entry.fragment.startTime = 2000;
+    entry.fragment.endTime = 1000;
+    entry.fragment.estimatedSize = 5000;
+    const KcCli::SDayText day = DescribeDay(entry);
+    EXPECT_FALSE(day.bTimesValid);
+    EXPECT_EQ(day.qsDate.toStdString(), "incorrect time value");
+    EXPECT_TRUE(day.qsStart.isEmpty());
+    EXPECT_EQ(day.qsSize.toStdString(), "4 Kb");
+}
+
+} // namespace
+} // namespace KcCliTest
