@@ -4,8 +4,6 @@
 
 #include <QDateTime>
 
-#include <algorithm>
-
 namespace KcCli {
 
 namespace {
@@ -62,44 +60,6 @@ QString DurationText(quint64 ullSeconds, bool bAfterFrom)
     return parts.join(QLatin1Char(' '));
 }
 
-std::vector<SGapSegment> GapSegments(quint64 ullStart, quint64 ullStop, quint64 ullSpan,
-                                     const std::vector<KELMNameSpace::SMediaPart>& videoParts, int nCells)
-{
-    std::vector<SGapSegment> segments;
-    if (ullSpan == 0 || nCells <= 0)
-        return segments;
-
-    const quint64 ullCells = quint64(nCells);
-    const quint64 ullLastCell = ullCells - 1;
-    std::vector<bool> covered(size_t(nCells), false);
-    for (const KELMNameSpace::SMediaPart& part : videoParts) {
-        const quint64 s = std::max<quint64>(KcWorkers::truncateToUint32Seconds(part.startTime), ullStart);
-        if (s > ullStop)
-            continue;
-        const quint64 e = std::min<quint64>(KcWorkers::truncateToUint32Seconds(part.endTime), ullStop);
-        if (e < ullStart)
-            continue;
-        quint64 a = std::min((s - ullStart) * ullCells / ullSpan, ullLastCell);
-        const quint64 b = std::min((e - ullStart) * ullCells / ullSpan, ullLastCell);
-        if (a > b)
-            a = b;
-        std::fill(covered.begin() + qint64(a), covered.begin() + qint64(b) + 1, true);
-    }
-
-    for (int j = 0; j < nCells;) {
-        if (covered[size_t(j)]) {
-            ++j;
-            continue;
-        }
-        int i = j + 1;
-        while (i < nCells && !covered[size_t(i)])
-            ++i;
-        segments.emplace_back(j, i - 1);
-        j = i + 1;
-    }
-    return segments;
-}
-
 SDayText DescribeDay(const KcWorkers::SExportEntry& entry, int nCells)
 {
     const KELMNameSpace::SExportFragment& fragment = entry.fragment;
@@ -122,15 +82,7 @@ SDayText DescribeDay(const KcWorkers::SExportEntry& entry, int nCells)
     text.qsStop = stop.toString(QStringLiteral("hh:mm"));
 
     text.ullSpanSeconds = KcWorkers::truncateToUint32Seconds(fragment.endTime - fragment.startTime);
-    quint64 ullCovered = 0;
-    for (const KELMNameSpace::SMediaPart& part : fragment.videoParts) {
-        const quint64 ullPartStart = KcWorkers::truncateToUint32Seconds(part.startTime);
-        const quint64 ullPartStop = KcWorkers::truncateToUint32Seconds(part.endTime);
-        if (ullPartStop > ullPartStart)
-            ullCovered += ullPartStop - ullPartStart;
-    }
-    ullCovered = std::min(ullCovered, text.ullSpanSeconds);
-    text.ullLostSeconds = text.ullSpanSeconds - ullCovered;
+    text.ullLostSeconds = KcWorkers::lostSeconds(text.ullSpanSeconds, fragment.videoParts);
     if (text.ullLostSeconds < kLostTimeThreshold)
         return text;
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "DayTimeline.h"
 #include "ExportEntry.h"
 
 #include <QString>
 #include <QtGlobal>
 
-#include <utility>
 #include <vector>
 
 namespace KcCli {
@@ -20,10 +20,13 @@ QString SizeText(quint64 ullBytes);
 QString DurationText(quint64 ullSeconds, bool bAfterFrom);
 
 // Runs of cells without video on a line of nCells cells over [ullStart, ullStop], each as
-// (first cell, last cell), both inclusive. ullSpan must not be 0.
-using SGapSegment = std::pair<int, int>;
-std::vector<SGapSegment> GapSegments(quint64 ullStart, quint64 ullStop, quint64 ullSpan,
-                                     const std::vector<KELMNameSpace::SMediaPart>& videoParts, int nCells);
+// (first cell, last cell), both inclusive: the panes' own runs (see DayTimeline.h).
+using SGapSegment = KcWorkers::SGapSegment;
+inline std::vector<SGapSegment> GapSegments(quint64 ullStart, quint64 ullStop, quint64 ullSpan,
+                                            const std::vector<KELMNameSpace::SMediaPart>& videoParts, int nCells)
+{
+    return KcWorkers::gapSegments(ullStart, ullStop, ullSpan, videoParts, nCells);
+}
 
 // Gaps shorter than this are not shown, as on the panes.
 constexpr quint64 kLostTimeThreshold = 10;

@@ -2,6 +2,7 @@
 
 #include "DateVisualPaneCenter.h"
 #include "DateVisualPaneTimeLine.h"
+#include "DayTimeline.h"
 #include "Look.h"
 #include "SizeText.h"
 #include "TimeUtil.h"
@@ -11,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <algorithm>
 #include <vector>
 
 namespace KcForms {
@@ -112,52 +112,17 @@ void CDateVisualPane::showLostTime(quint64 ullStart, quint64 ullStop, quint64 ul
 {
     const std::vector<KELMNameSpace::SMediaPart>& parts = entry.fragment.videoParts;
 
-    quint64 ullCovered = 0;
-    for (const KELMNameSpace::SMediaPart& part : parts) {
-        const quint64 ullPartStart = KcWorkers::truncateToUint32Seconds(part.startTime);
-        const quint64 ullPartStop = KcWorkers::truncateToUint32Seconds(part.endTime);
-        // A part that ends before it starts covers nothing (instead of wrapping around).
-        if (ullPartStop > ullPartStart)
-            ullCovered += ullPartStop - ullPartStart;
-    }
-    ullCovered = std::min(ullCovered, ullSpan);
-    const quint64 ullLost = ullSpan - ullCovered;
+    const quint64 ullLost = KcWorkers::lostSeconds(ullSpan, parts);
     if (ullLost < kLostTimeThreshold)
         return;
 
     m_pPlate->lostTimeLabel()->setText(CDateVisualPaneCenter::lostTimeText(ullLost, ullSpan));
 
-    // Cover the line's cells that hold video; every run of uncovered cells is a gap. ullSpan is
-    // at least the threshold here, so the division is safe.
-    constexpr quint64 kCells = CDateVisualPaneTimeLine::kWidth;
-    const quint64 ullLastCell = kCells - 1;
-    std::vector<bool> covered(kCells, false);
-    for (const KELMNameSpace::SMediaPart& part : parts) {
-        const quint64 s = std::max<quint64>(KcWorkers::truncateToUint32Seconds(part.startTime), ullStart);
-        if (s > ullStop)
-            continue;
-        const quint64 e = std::min<quint64>(KcWorkers::truncateToUint32Seconds(part.endTime), ullStop);
-        if (e < ullStart)
-            continue;
-        quint64 a = std::min((s - ullStart) * kCells / ullSpan, ullLastCell);
-        const quint64 b = std::min((e - ullStart) * kCells / ullSpan, ullLastCell);
-        if (a > b)
-            a = b;
-        std::fill(covered.begin() + qint64(a), covered.begin() + qint64(b) + 1, true);
-    }
-
+    // One pixel of the line per cell.
     CDateVisualPaneTimeLine* pTimeLine = m_pPlate->timeLine();
-    for (quint64 j = 0; j < kCells;) {
-        if (covered[j]) {
-            ++j;
-            continue;
-        }
-        quint64 i = j + 1;
-        while (i < kCells && !covered[i])
-            ++i;
-        pTimeLine->addSegment(int(j), int(i - 1));
-        j = i + 1;
-    }
+    for (const KcWorkers::SGapSegment& gap :
+         KcWorkers::gapSegments(ullStart, ullStop, ullSpan, parts, CDateVisualPaneTimeLine::kWidth))
+        pTimeLine->addSegment(gap.first, gap.second);
 }
 
 void CDateVisualPane::setState(int nState)

@@ -2,6 +2,7 @@
 
 #include "KELMStorage.h"
 #include "KelmWriter.h"
+#include "TempDir.h"
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +14,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace KcContentTest {
 
 using KELMNameSpace::CKELMStorage;
 using KELMNameSpace::SClockTime;
 using KELMNameSpace::SRemainingTime;
+using KcTest::CTempDir;
 using UtilsNameSpace::SErrorInfo;
 
 inline std::wstring Wide(const std::string& text)
@@ -39,33 +39,6 @@ inline uint64_t FileSize(const std::string& path)
 {
     return static_cast<uint64_t>(std::filesystem::file_size(path));
 }
-
-// A fresh directory per test, removed with everything in it afterwards.
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string pattern = ::testing::TempDir() + "kc_content_XXXXXX";
-        if (::mkdtemp(&pattern[0]))
-            m_path = pattern;
-    }
-    ~CTempDir()
-    {
-        if (!m_path.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-
-    bool Valid() const { return !m_path.empty(); }
-    const std::string& Path() const { return m_path; }
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
 
 // A short recording of one camera from second `from` to second `to` after t0.
 inline KcTest::SRecordingOptions Recording(const std::string& srid, double from, double to)

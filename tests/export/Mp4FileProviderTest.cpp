@@ -1,6 +1,6 @@
 #include "Mp4FileProvider.h"
 
-#include "TempFolder.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@ namespace {
 
 class Mp4FileProviderTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_folder.IsValid()); }
+    void SetUp() override { ASSERT_TRUE(m_folder.Valid()); }
 
-    KcTest::CTempFolder m_folder;
+    KcTest::CTempDir m_folder;
     CMp4FileProvider m_provider;
 };
 

@@ -2,7 +2,7 @@
 
 #include "MediaSample.h"
 #include "Mp4Check.h"
-#include "TempFolder.h"
+#include "TempDir.h"
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ struct SWritePlan {
 
 class Mp4WriterTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_folder.IsValid()); }
+    void SetUp() override { ASSERT_TRUE(m_folder.Valid()); }
 
     // Writes the sample's units in time order, as an export delivers them.
     void WriteSample(const std::string& path, const SWritePlan& plan)
@@ -95,7 +95,7 @@ protected:
         return ticks;
     }
 
-    KcTest::CTempFolder m_folder;
+    KcTest::CTempDir m_folder;
     CMp4FileProvider m_provider;
     CMp4Writer m_writer{m_provider};
 };

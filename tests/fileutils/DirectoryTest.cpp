@@ -1,6 +1,7 @@
 #include "File.h"
 #include "TempDir.h"
 #include "TextConvert.h"
+#include "WorkingDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace UtilsNameSpace;
+using KcTest::CTempDir;
 
 namespace {
 

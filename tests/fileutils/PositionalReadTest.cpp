@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 using namespace UtilsNameSpace;
+using KcTest::CTempDir;
 
 namespace {
 

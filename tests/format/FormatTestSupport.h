@@ -4,45 +4,19 @@
 // by hand, every header with the generated classes.
 
 #include "KELM.pb.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace KcFormatTest {
 
-// A fresh directory per test, removed with everything in it afterwards.
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string pattern = ::testing::TempDir() + "kc_format_XXXXXX";
-        if (::mkdtemp(&pattern[0]))
-            m_path = pattern;
-    }
-    ~CTempDir()
-    {
-        if (!m_path.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_path, ignored);
-        }
-    }
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using KcTest::CTempDir;
 
 inline std::string ReadAll(const std::string& path)
 {
