@@ -120,6 +120,13 @@ QFont font(Font role)
         result.setPointSize(13);
         result.setBold(true);
         break;
+    case Font::StatusInfo:
+        result.setPointSize(10);
+        break;
+    case Font::StatusLink:
+        result.setPointSize(10);
+        result.setWeight(QFont::DemiBold); // CSS 600
+        break;
     }
     return result;
 }
@@ -187,6 +194,14 @@ QString styleSheet(Style style, const QString& qsObjectName)
     case Style::ScrollArea:
         return QStringLiteral("QWidget#%1 { background-color: %2; }\n").arg(qsObjectName, page)
             + scrollBar(false);
+
+    case Style::StatusInfoText:
+        return QStringLiteral("QLabel { color: white; background: %1; background-color: %1; }\n").arg(band);
+    case Style::ProgressMessage:
+        return QStringLiteral("QLabel { color: white; background: transparent; }\n");
+    case Style::InfoSeparator:
+        return QStringLiteral("QLabel { border: none; background: %1; background-color: %1; }\n")
+            .arg(rgb(Colour::InfoSeparator));
 
     case Style::HeaderFrame:
         return QStringLiteral("QFrame#%1 { background-color: %2; }\n").arg(qsObjectName, page);

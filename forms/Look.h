@@ -59,7 +59,12 @@ enum class Font {
     ProgressMessage, // 11 pt
     StatusText,      // 9 pt body of the status labels
     CameraHeader,    // 13 pt bold
+    StatusInfo,      // 10 pt: the location and size texts of the videos-found form
+    StatusLink,      // 10 pt, weight 600: the location link; long locations are measured with it
 };
+
+// Weight of the links in the status texts, as rich text writes it.
+constexpr int kStatusLinkWeight = 600;
 
 QFont font(Font role);
 void setFont(QWidget* pWidget, Font role);
@@ -88,6 +93,10 @@ enum class Style {
     FlatToolButton,
     DetailsText,
     ScrollArea,
+    // Videos-found form.
+    StatusInfoText,     // location, size and export error texts on the status band
+    ProgressMessage,    // the export progress line
+    InfoSeparator,      // the thin bar right of the export error text
     // Camera header row.
     HeaderFrame,
     HeaderText,

@@ -398,4 +398,11 @@ void logWriteSpaced(LogLevel level, const QString& qsTag, const QString& qsMessa
     writeEntry(level, qsTag, qsMessage, true);
 }
 
+void logWriteEmptyLine()
+{
+    CFileLogW& log = applicationLog();
+    if (log.isOpen())
+        log.print(L"\n");
+}
+
 } // namespace KcLog

@@ -84,5 +84,7 @@ QString logFilePath(); // empty while the log is closed
 void logWrite(LogLevel level, const QString& qsTag, const QString& qsMessage);
 // As logWrite, followed by an empty line: for milestones and fatal entries.
 void logWriteSpaced(LogLevel level, const QString& qsTag, const QString& qsMessage);
+// An empty line alone, which sets what follows apart (a user's request to close, say).
+void logWriteEmptyLine();
 
 } // namespace KcLog

@@ -1,0 +1,723 @@
+#include "VideosFoundFrm.h"
+
+#include "DateVisualPane.h"
+#include "ErrorInfo.h"
+#include "KelmFilesAnalyzer.h"
+#include "KelmFilesExporter.h"
+#include "Log.h"
+#include "Look.h"
+#include "SizeText.h"
+#include "SridVisualHeader.h"
+#include "Support.h"
+#include "TimeUtil.h"
+#include "ui_VideosFoundFrm.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSpacerItem>
+#include <QStorageInfo>
+#include <QUrl>
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+using KcLog::logWrite;
+using KcLog::logWriteSpaced;
+
+namespace KcForms {
+
+namespace {
+
+const QString kLogTag = QStringLiteral("Main");
+const QString kLocationLink = QStringLiteral("location");
+const QString kConvertedFolder = QStringLiteral("Converted/");
+// The Srid no camera has, so that the first entry always starts a camera.
+const QString kNoSrid = QStringLiteral("_impossible_");
+
+// Two 10 pt paragraphs in a 9 pt body, as every size text reads.
+QString sizeParagraphs(const QString& qsFirst, const QString& qsSecond)
+{
+    return QStringLiteral("<html><head/><body style=\" font-family:'Arial'; font-size:9pt;\">"
+                          "<p style=\" margin:0px;\"><span style=\" font-size:10pt;\">%1</span></p>"
+                          "<p style=\" margin:0px;\"><span style=\" font-size:10pt;\">%2</span></p>"
+                          "</body></html>")
+        .arg(qsFirst, qsSecond);
+}
+
+// The volume holding a folder that may not exist yet: the export creates every missing folder of
+// its path, so the nearest existing one tells where the files will go.
+QString nearestExistingFolder(const QString& qsPath)
+{
+    QDir dir(QDir::cleanPath(qsPath));
+    while (!dir.exists()) {
+        const QString qsBefore = dir.absolutePath();
+        if (!dir.cdUp() || dir.absolutePath() == qsBefore)
+            return QString();
+    }
+    return dir.absolutePath();
+}
+
+// How the free space names its volume: a drive ("C:") where volumes have letters, else the
+// volume's mount point.
+QString volumeText(const QString& qsRootPath)
+{
+    if (qsRootPath.size() >= 2 && qsRootPath.at(1) == QLatin1Char(':') && qsRootPath.at(0).isLetter())
+        return qsRootPath.left(2);
+    return qsRootPath;
+}
+
+} // namespace
+
+CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
+    QString& qsExportLocation, QWidget* pParent)
+    : QDialog(pParent)
+    , m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>())
+    , m_exportedSrids(exportedSrids)
+    , m_storage(storage)
+    , m_qsExportLocation(qsExportLocation)
+    , m_qsDefaultLocation(qsExportLocation)
+{
+    Look::initResources();
+    m_ui->setupUi(this);
+
+    m_ui->lbSupportEMail->setText(kSupportEMail);
+    m_ui->tbRefresh->setIcon(Look::hoverIcon(Look::Image::RefreshBtnNormal, Look::Image::RefreshBtnHovered));
+    m_ui->tbCancel->setIcon(Look::hoverIcon(Look::Image::StatusPaneCancelBtnNormal, Look::Image::CancelBtnHovered));
+    m_ui->lbExclamation->setPixmap(QPixmap(Look::Image::ExclamationIcon));
+    m_ui->lbExportExclamation->setPixmap(QPixmap(Look::Image::ExclamationIcon));
+
+    Look::setFont(m_ui->lbSupportPrompt, Look::Font::SupportRow);
+    Look::setFont(m_ui->lbSupportEMail, Look::Font::SupportRow);
+    Look::setFont(m_ui->lbTitleText, Look::Font::LargeTitle);
+    Look::setFont(m_ui->lbTitleTextShort, Look::Font::LargeTitle);
+    Look::setFont(m_ui->lbLocationInfo, Look::Font::StatusText);
+    Look::setFont(m_ui->lbSizeInfo, Look::Font::StatusText);
+    Look::setFont(m_ui->lbExportErrorText, Look::Font::StatusText);
+    Look::setFont(m_ui->lbProgressMsg, Look::Font::ProgressMessage);
+    Look::setFont(m_ui->pbCancel, Look::Font::Button10);
+    Look::setFont(m_ui->pbCreateVideo, Look::Font::Button10);
+    Look::setFont(m_ui->pbOpenFolder, Look::Font::Button9);
+    Look::setFont(m_ui->pbRestart, Look::Font::Button10);
+
+    Look::applyStyle(this, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->lbSupportPrompt, Look::Style::SupportPrompt);
+    Look::applyStyle(m_ui->lbSupportEMail, Look::Style::SupportAddress);
+    Look::applyStyle(m_ui->frmTitlePane, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->titlePaneFull, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->titlePaneShort, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->lbTitleText, Look::Style::TitleText);
+    Look::applyStyle(m_ui->lbTitleTextShort, Look::Style::TitleText);
+    Look::applyStyle(m_ui->datePanesScrollArea, Look::Style::ScrollArea);
+    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::PageBackground);
+    m_ui->datePanesScrollArea->verticalScrollBar()->setStyle(Look::fusionStyle());
+
+    Look::applyStyle(m_ui->frmStatusPane, Look::Style::StatusPane);
+    Look::applyStyle(m_ui->statusPaneVidsFound, Look::Style::StatusPaneSolid);
+    Look::applyStyle(m_ui->statusPaneProgress, Look::Style::StatusPaneSolid);
+    Look::applyStyle(m_ui->statusPaneVidsConverted, Look::Style::StatusPaneSolid);
+    Look::applyStyle(m_ui->tbRefresh, Look::Style::FlatToolButton);
+    Look::applyStyle(m_ui->lbLocationInfo, Look::Style::StatusInfoText);
+    Look::applyStyle(m_ui->lbSizeInfo, Look::Style::StatusInfoText);
+    Look::applyStyle(m_ui->pbCancel, Look::Style::CancelTextButton);
+    Look::applyStyle(m_ui->pbCreateVideo, Look::Style::LargePrimaryButtonSolid);
+    Look::applyStyle(m_ui->progressBar, Look::Style::ThinProgressBarExport);
+    Look::applyStyle(m_ui->lbProgressMsg, Look::Style::ProgressMessage);
+    Look::applyStyle(m_ui->tbCancel, Look::Style::FlatToolButton);
+    Look::applyStyle(m_ui->lbExportErrorText, Look::Style::StatusInfoText);
+    Look::applyStyle(m_ui->lbSeparator, Look::Style::InfoSeparator);
+    Look::applyStyle(m_ui->pbOpenFolder, Look::Style::SmallPrimaryButtonOnStatusPane);
+    Look::applyStyle(m_ui->pbRestart, Look::Style::LargePrimaryButtonSolid);
+
+    Look::addLetterSpacing(m_ui->pbCancel);
+    Look::addLetterSpacing(m_ui->pbCreateVideo);
+    Look::addLetterSpacing(m_ui->pbOpenFolder);
+    Look::addLetterSpacing(m_ui->pbRestart);
+    m_ui->lbExclamation->hide();
+
+    connect(m_ui->lbLocationInfo, &QLabel::linkActivated, this, &CVideosFoundFrm::onLinkActivated);
+    connect(m_ui->pbCreateVideo, &QPushButton::clicked, this, &CVideosFoundFrm::onExport);
+    connect(m_ui->tbCancel, &QToolButton::clicked, this, &CVideosFoundFrm::onCancelClicked);
+    connect(m_ui->tbRefresh, &QToolButton::clicked, this, &CVideosFoundFrm::onRefreshClicked);
+    connect(m_ui->pbOpenFolder, &QPushButton::clicked, this, &CVideosFoundFrm::onOpenExportFolder);
+    connect(m_ui->pbRestart, &QPushButton::clicked, this, &CVideosFoundFrm::onRestartClicked);
+    connect(m_ui->pbCancel, &QPushButton::clicked, this, &CVideosFoundFrm::onCancelAndRestart);
+    connect(m_ui->wgtTimeZone, &CTimeZoneSelector::zoneChanged, this, &CVideosFoundFrm::onTimeZoneChanged);
+}
+
+CVideosFoundFrm::~CVideosFoundFrm() = default;
+
+CDateVisualPane* CVideosFoundFrm::batchPane(ulong ulBatchId) const
+{
+    return m_batchPanes.value(ulBatchId);
+}
+
+// ---- building the panes
+
+bool CVideosFoundFrm::initVisualArea()
+{
+    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
+    bool bBuilt = false;
+    try {
+        buildVisualArea();
+        bBuilt = true;
+    } catch (const KcMain::KcException& exception) {
+        logWriteSpaced(
+            KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(exception.logText()));
+        qsErrText = exception.userText();
+    } catch (const std::bad_alloc&) {
+        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Out of memory while initializing visual area."));
+        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
+    } catch (const std::exception& exception) {
+        const QString qsWhat = QString::fromLocal8Bit(exception.what());
+        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(qsWhat));
+        qsErrText = qsWhat;
+    } catch (...) {
+        logWriteSpaced(KcLog::FATAL, kLogTag,
+            QStringLiteral("Unknown exception while initializing visual area for 'Videos Found' form."));
+        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
+    }
+
+    // Undo the wait cursor of a caller (the time zone change); the error box wants the arrow.
+    if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    if (!bBuilt)
+        reportError(qsErrText);
+    return bBuilt;
+}
+
+void CVideosFoundFrm::buildVisualArea()
+{
+    // Renews the batch ids, which the export reports carry.
+    KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
+
+    m_batchPanes.clear();
+    if (m_bBuilt) {
+        resetContentsWidget();
+        m_nPaneRow = 0;
+        m_nPaneNumber = 1;
+    }
+    m_bBuilt = true;
+
+    QString qsLastSrid = kNoSrid;
+    qulonglong ullLastDay = 0;
+    m_nRows = 0;
+    m_ullTotalSize = 0;
+    m_ulPaneCount = 0;
+    m_ulExportedCount = 0;
+    m_nPaneColumn = 1;
+
+    for (const auto& keyAndEntry : m_exportedSrids) {
+        const KcWorkers::SExportEntry& entry = keyAndEntry.second;
+        // Only the videos found show the days taken out, so that they can be put back.
+        if (!entry.bEnabled && m_nMode != mdVideosFound)
+            continue;
+
+        const qulonglong ullDay = KcWorkers::truncateToUint32Seconds(entry.fragment.windowStart) / 86400u;
+        const QString qsSrid = QString::fromStdWString(entry.srid);
+        const bool bNewSrid = qsSrid != qsLastSrid;
+        if (bNewSrid)
+            qsLastSrid = qsSrid;
+        bool bNewRow = bNewSrid;
+        if (ullDay > ullLastDay) {
+            ullLastDay = ullDay;
+            bNewRow = true;
+        }
+        // A row holds two panes; a third of the same camera and day goes below, never on top.
+        if (m_nPaneColumn > 2)
+            bNewRow = true;
+
+        if (bNewRow) {
+            if (m_nPaneRow > 0)
+                ++m_nPaneRow;
+            ++m_nRows;
+            m_nPaneColumn = 1;
+            if (bNewSrid)
+                addSridHeader(qsSrid);
+        }
+
+        addDatePane(entry);
+        if (entry.bEnabled)
+            m_ullTotalSize += entry.fragment.estimatedSize;
+        ++m_ulPaneCount;
+        ++m_nPaneColumn;
+    }
+
+    QGridLayout* pGrid = m_ui->datePanesGridLayout;
+    pGrid->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding), m_nRows * 2, 1);
+    pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 0);
+    pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 3);
+
+    updateSizeInfo(m_ullTotalSize);
+    updateLocationInfo();
+}
+
+void CVideosFoundFrm::resetContentsWidget()
+{
+    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget())
+        pOld->deleteLater();
+
+    auto* pContents = new QWidget;
+    pContents->setObjectName(QStringLiteral("wgtDatePanesContents"));
+    pContents->setGeometry(0, 0, 779, 467);
+    auto* pHelper = new QHBoxLayout(pContents);
+    pHelper->setObjectName(QStringLiteral("helperLayout"));
+    pHelper->setSpacing(0);
+    pHelper->setContentsMargins(0, 0, 0, 0);
+    auto* pGrid = new QGridLayout;
+    pGrid->setObjectName(QStringLiteral("datePanesGridLayout"));
+    pGrid->setSpacing(6);
+    pGrid->setContentsMargins(11, 11, 11, 11);
+    pHelper->addLayout(pGrid);
+    Look::applyStyle(pContents, Look::Style::PageBackground);
+
+    m_ui->wgtDatePanesContents = pContents;
+    m_ui->helperLayout = pHelper;
+    m_ui->datePanesGridLayout = pGrid;
+    m_ui->datePanesScrollArea->setWidget(pContents);
+}
+
+void CVideosFoundFrm::addSridHeader(const QString& qsSrid)
+{
+    auto* pHeader = new CSridVisualHeader(m_ui->wgtDatePanesContents, QStringLiteral("SRID ") + qsSrid);
+    m_ui->datePanesGridLayout->addWidget(pHeader, m_nPaneRow, 1, 1, 2);
+    ++m_nPaneRow;
+}
+
+void CVideosFoundFrm::addDatePane(const KcWorkers::SExportEntry& entry)
+{
+    auto* pPane = new CDateVisualPane(m_ui->wgtDatePanesContents);
+    pPane->setNumber(m_nPaneNumber++);
+    pPane->setData(entry);
+    if (!entry.bEnabled) {
+        // A day the user took out stays out when the page comes back: it shows as deleted, with
+        // Restore on hover. Done before the connection, so the total is not reduced twice.
+        pPane->onDeleteButtonPressed();
+        pPane->restoreButton()->hide();
+    }
+    connect(pPane, &CDateVisualPane::exportEnabled, this, &CVideosFoundFrm::onExportEnabled);
+    m_ui->datePanesGridLayout->addWidget(pPane, m_nPaneRow, m_nPaneColumn);
+    if (m_nMode == mdExporting)
+        pPane->setState(CDateVisualPane::stExporting);
+    // A day taken out keeps the id of an earlier preparation, which another day may have now.
+    if (entry.batchId != 0 && entry.bEnabled)
+        m_batchPanes.insert(ulong(entry.batchId), pPane);
+}
+
+// ---- status texts
+
+void CVideosFoundFrm::updateLocationInfo()
+{
+    const QFont linkFont = Look::font(Look::Font::StatusLink);
+    const QString qsLink
+        = QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none; font-weight:%3;\">%4</a>")
+              .arg(kLocationLink, Look::Colour::Link.name(), QString::number(Look::kStatusLinkWeight),
+                  QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Select another location"));
+    const QString qsTemplate = QStringLiteral(
+        "<html><head/><body style=\" font-family:'%1'; font-size:%2pt;\"><p style=\" margin:0px;\">%3%4</p>"
+        "</body></html>");
+    const QString qsFamily = linkFont.family();
+    const QString qsSize = QString::number(linkFont.pointSize());
+
+    QLabel* pLabel = m_ui->lbLocationInfo;
+    if (m_qsExportLocation == m_qsDefaultLocation) {
+        pLabel->setToolTip(QString());
+        pLabel->setText(qsTemplate.arg(qsFamily, qsSize,
+            QCoreApplication::translate("kelmCnvrVideosFoundFrm",
+                "MP4-files will be created on Desktop in &quot;Converted&quot; folder. <br />"),
+            qsLink));
+        return;
+    }
+
+    // Long paths lose their middle, so that both ends stay readable.
+    const QFontMetrics metrics(linkFont);
+    const int nWidth = pLabel->contentsRect().width();
+    QString qsShown = m_qsExportLocation;
+    bool bShortened = false;
+    while (metrics.horizontalAdvance(qsShown) > nWidth && qsShown.size() > 3) {
+        qsShown.remove(qsShown.size() / 2, 2);
+        bShortened = true;
+    }
+    if (bShortened)
+        qsShown.replace(std::max(0, qsShown.size() / 2 - 1), 3, QStringLiteral("..."));
+    pLabel->setToolTip(bShortened ? m_qsExportLocation : QString());
+
+    const QString qsMessage = QCoreApplication::translate(
+        "kelmCnvrVideosFoundFrm", "MP4-files will be created in &quot;Converted&quot; folder: <br />%3 <br />")
+                                  .arg(qsShown.toHtmlEscaped());
+    pLabel->setText(qsTemplate.arg(qsFamily, qsSize, qsMessage, qsLink));
+}
+
+void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
+{
+    qint64 llAvailable = -1;
+    QString qsRoot;
+    const QString qsFolder = nearestExistingFolder(m_qsExportLocation);
+    if (!qsFolder.isEmpty()) {
+        const QStorageInfo volume(qsFolder);
+        if (volume.isValid() && volume.isReady()) {
+            llAvailable = volume.bytesAvailable();
+            qsRoot = volume.rootPath();
+        }
+    }
+
+    const QString qsSizeText = CSizeText::text(ullSize);
+    if (llAvailable < 0 || qsRoot.isEmpty()) {
+        m_ui->lbExclamation->show();
+        m_ui->lbSizeInfo->setText(
+            sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1").arg(qsSizeText),
+                QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Failed to access<br />target path")));
+        m_ui->pbCreateVideo->setEnabled(false);
+        logWrite(KcLog::WARNING, kLogTag,
+            QStringLiteral("The failed to access the target export path, just was selected by user: %1")
+                .arg(m_qsExportLocation));
+        return;
+    }
+
+    const QString qsVolume = volumeText(qsRoot);
+    const QString qsAvailableText = CSizeText::text(quint64(llAvailable));
+    if (quint64(llAvailable) >= ullSize) {
+        m_ui->lbExclamation->hide();
+        m_ui->lbSizeInfo->setText(
+            sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1").arg(qsSizeText),
+                QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Available on %2 %3")
+                    .arg(qsVolume, qsAvailableText)));
+        m_ui->pbCreateVideo->setEnabled(ullSize != 0);
+        return;
+    }
+
+    m_ui->lbExclamation->show();
+    m_ui->lbSizeInfo->setText(sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of disk space"),
+        QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1<br />Available on %2 %3")
+            .arg(qsSizeText, qsVolume, qsAvailableText)));
+    m_ui->pbCreateVideo->setEnabled(false);
+    logWrite(KcLog::WARNING, kLogTag,
+        QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
+            .arg(qsSizeText, qsAvailableText));
+}
+
+// ---- the user's choices
+
+void CVideosFoundFrm::onExportEnabled(QString qsExportKey, bool bEnabled)
+{
+    const auto found = m_exportedSrids.find(qsExportKey.toStdWString());
+    if (found == m_exportedSrids.end())
+        return;
+    KcWorkers::SExportEntry& entry = found->second;
+    const quint64 ullSize = entry.fragment.estimatedSize;
+    if (entry.bEnabled != bEnabled) {
+        if (bEnabled)
+            m_ullTotalSize += ullSize;
+        else
+            m_ullTotalSize = m_ullTotalSize > ullSize ? m_ullTotalSize - ullSize : 0;
+    }
+    entry.bEnabled = bEnabled;
+    updateLocationInfo();
+    updateSizeInfo(m_ullTotalSize);
+}
+
+void CVideosFoundFrm::onLinkActivated(QString qsLink)
+{
+    if (qsLink != kLocationLink)
+        return;
+
+    QFileDialog dialog(nullptr, QString(), QString(), QString());
+    dialog.setFileMode(QFileDialog::Directory);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList slSelected = dialog.selectedFiles();
+    if (slSelected.isEmpty() || slSelected.first().isEmpty())
+        return;
+
+    QString qsLocation = slSelected.first();
+    if (!qsLocation.endsWith(QLatin1Char('/')))
+        qsLocation += QLatin1Char('/');
+    m_qsExportLocation = qsLocation;
+    updateSizeInfo(m_ullTotalSize);
+    updateLocationInfo();
+}
+
+void CVideosFoundFrm::onRefreshClicked()
+{
+    // The free space may have changed since.
+    updateSizeInfo(m_ullTotalSize);
+}
+
+void CVideosFoundFrm::onTimeZoneChanged(QTimeZone qtmNewZone)
+{
+    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    logWrite(KcLog::INFO, kLogTag, QStringLiteral("Time Zone was changed by user"));
+
+    bool bDetected = false;
+    try {
+        KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
+        KcWorkers::detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation);
+        bDetected = true;
+    } catch (const KcMain::KcException& exception) {
+        logWriteSpaced(
+            KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(exception.logText()));
+        qsErrText = exception.userText();
+    } catch (const std::bad_alloc&) {
+        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: Out of memory"));
+        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
+    } catch (const std::exception& exception) {
+        const QString qsWhat = QString::fromLocal8Bit(exception.what());
+        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(qsWhat));
+        qsErrText = qsWhat;
+    } catch (...) {
+        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Unknown exception after timezone has changed."));
+        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
+    }
+
+    if (!bDetected) {
+        if (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+        reportError(qsErrText);
+        // A failed detection leaves no entries: the page must not offer days that are gone.
+    }
+    initVisualArea();
+}
+
+void CVideosFoundFrm::reportError(const QString& qsErrText)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelm Converter"),
+        QCoreApplication::translate("kelmCnvrVideosFoundFrm", "An error occured: %1. Please, contact support.")
+            .arg(qsErrText),
+        QMessageBox::Ok);
+    box.exec();
+}
+
+// ---- modes
+
+void CVideosFoundFrm::updateTitlePane()
+{
+    m_ui->frmTitlePane->setCurrentWidget(m_nMode == mdVideosFound ? m_ui->titlePaneFull : m_ui->titlePaneShort);
+    m_ui->tbRefresh->setVisible(m_nMode == mdVideosFound);
+}
+
+void CVideosFoundFrm::setTitles(const QString& qsTitle)
+{
+    m_ui->lbTitleText->setText(qsTitle);
+    m_ui->lbTitleTextShort->setText(qsTitle);
+}
+
+void CVideosFoundFrm::setStatusPaneVideosFound()
+{
+    m_nMode = mdVideosFound;
+    m_ui->frmStatusPane->setCurrentWidget(m_ui->statusPaneVidsFound);
+    m_ui->tbRefresh->show();
+    m_ui->frmTitlePane->setCurrentWidget(m_ui->titlePaneFull);
+    updateSizeInfo(m_ullTotalSize);
+}
+
+void CVideosFoundFrm::setStatusPaneProgress()
+{
+    m_nMode = mdExporting;
+    m_ui->frmStatusPane->setCurrentWidget(m_ui->statusPaneProgress);
+    m_ui->tbRefresh->hide();
+    setTitles(m_ulPaneCount == 1 ? QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Creating videofile")
+                                 : QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Creating videofiles"));
+    m_ui->progressBar->setValue(0);
+    m_ui->frmTitlePane->setCurrentWidget(m_ui->titlePaneShort);
+}
+
+void CVideosFoundFrm::setStatusPaneConvertedResults()
+{
+    m_nMode = mdResults;
+    m_ui->frmStatusPane->setCurrentWidget(m_ui->statusPaneVidsConverted);
+    m_ui->tbRefresh->hide();
+    m_ui->frmTitlePane->setCurrentWidget(m_ui->titlePaneShort);
+}
+
+void CVideosFoundFrm::showExportError(const QString& qsErrText)
+{
+    m_ui->lbExportErrorText->setText(qsErrText);
+    m_ui->lbExportErrorText->show();
+    m_ui->lbExportExclamation->show();
+    m_ui->lbSeparator->show();
+}
+
+void CVideosFoundFrm::hideExportError()
+{
+    m_ui->lbExportErrorText->hide();
+    m_ui->lbExportExclamation->hide();
+    m_ui->lbSeparator->hide();
+}
+
+QString CVideosFoundFrm::resultsTitle(ulong ulExported, ulong ulTotal)
+{
+    if (ulExported == 0)
+        return QCoreApplication::translate("kelmCnvrVideosFoundFrm", "No videofiles created");
+    if (ulExported > ulTotal)
+        return QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Videofiles created");
+    if (ulExported == ulTotal && ulTotal == 1)
+        return QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Videofile created");
+
+    // Russian words after a count follow its last digits; each form lives in its own context.
+    const ulong ulLast = ulTotal % 10;
+    const ulong ulLastTwo = ulTotal % 100;
+    const bool bOne = ulLast == 1 && ulLastTwo != 11;
+    const bool bFew = ulLast >= 2 && ulLast <= 4 && !(ulLastTwo >= 12 && ulLastTwo <= 14);
+    if (ulExported == ulTotal) {
+        if (bOne)
+            return QCoreApplication::translate("KcCommon::CTrScope", "%1 videofiles successfully created")
+                .arg(ulExported);
+        if (bFew)
+            return QCoreApplication::translate("QObject", "%1 videofiles successfully created").arg(ulExported);
+        return QCoreApplication::translate("kelmCnvrVideosFoundFrm", "%1 videofiles successfully created")
+            .arg(ulExported);
+    }
+    if (bOne)
+        return QCoreApplication::translate("KcCommon::CTrScope", "%1 of %2 videofiles created")
+            .arg(ulExported)
+            .arg(ulTotal);
+    return QCoreApplication::translate("kelmCnvrVideosFoundFrm", "%1 of %2 videofiles created")
+        .arg(ulExported)
+        .arg(ulTotal);
+}
+
+void CVideosFoundFrm::showExportResults()
+{
+    setTitles(resultsTitle(m_ulExportedCount, m_ulPaneCount));
+}
+
+// ---- buttons
+
+void CVideosFoundFrm::onExport()
+{
+    logWrite(KcLog::INFO, kLogTag, QStringLiteral("Initiate exporting ..."));
+    m_nMode = mdExporting;
+    m_ulLastScrolledBatch = 0;
+    if (!initVisualArea()) {
+        // Nothing reliable was prepared: stay with the videos found instead of exporting it.
+        m_nMode = mdVideosFound;
+        updateTitlePane();
+        setStatusPaneVideosFound();
+        return;
+    }
+    setStatusPaneProgress();
+    emit startExport();
+}
+
+void CVideosFoundFrm::onCancelClicked()
+{
+    emit cancelProcessing();
+}
+
+void CVideosFoundFrm::onOpenExportFolder()
+{
+    const QString qsFolder = m_qsExportLocation + kConvertedFolder;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(qsFolder)))
+        logWrite(KcLog::WARNING, kLogTag, QStringLiteral("Failed to open the export folder: %1").arg(qsFolder));
+}
+
+void CVideosFoundFrm::onRestartClicked()
+{
+    logWrite(KcLog::INFO, kLogTag, QStringLiteral("Restart button clicked on 'Videos Found' form"));
+    emit clearKelmFilesFound();
+    emit activateStartFrm();
+}
+
+void CVideosFoundFrm::onCancelAndRestart()
+{
+    logWrite(
+        KcLog::INFO, kLogTag, QStringLiteral("Cancel (return to the beginning) button clicked on 'Videos Found' form"));
+    emit activateStartFrm();
+}
+
+// ---- the export's reports
+
+void CVideosFoundFrm::onPrepareExporting()
+{
+    m_ui->lbProgressMsg->setText(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Preparing data for export..."));
+}
+
+void CVideosFoundFrm::onExportingStarted()
+{
+    m_ui->lbProgressMsg->setText(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Exporting... "));
+    logWrite(KcLog::INFO, kLogTag, QStringLiteral("Export started OK"));
+}
+
+void CVideosFoundFrm::onExportingProgress(
+    int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal, double)
+{
+    if (ulFragmentsTotal < 2)
+        m_ui->lbProgressMsg->setText(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Creating videofile..."));
+    else
+        m_ui->lbProgressMsg->setText(
+            QCoreApplication::translate("kelmCnvrVideosFoundFrm", "%1 of %2 videofiles created ")
+                .arg(ulFragmentID > 0 ? ulFragmentID - 1 : 0)
+                .arg(ulFragmentsTotal));
+    m_ui->progressBar->setValue(nPercent);
+    setPaneProgress(ulFragmentID, ulFragmentPercent);
+}
+
+void CVideosFoundFrm::onFragmentExportingStarted(ulong ulFragmentID)
+{
+    setPaneProgress(ulFragmentID, 1);
+}
+
+void CVideosFoundFrm::onFragmentExportingFinished(ulong ulFragmentID)
+{
+    setPaneState(ulFragmentID, CDateVisualPane::stExported);
+}
+
+void CVideosFoundFrm::onExportError(ulong ulFragmentID, QString, QString, int nCode)
+{
+    setPaneState(ulFragmentID, CDateVisualPane::stFailed);
+    // With the disk full every following file would fail as well.
+    if (nCode == UtilsNameSpace::kErrStorageFull)
+        emit cancelProcessing();
+}
+
+void CVideosFoundFrm::onFileError(ulong, QString, QString, int)
+{
+    // Logged by the work manager; a file's trouble does not decide a pane's outcome.
+}
+
+void CVideosFoundFrm::onUpdateProgressMessage(QString qsMess)
+{
+    m_ui->lbProgressMsg->setText(qsMess);
+}
+
+void CVideosFoundFrm::onExportingResults(ulong ulNumExported, ulong ulNumTotal)
+{
+    m_ulExportedCount = ulNumExported;
+    m_ulPaneCount = ulNumTotal;
+    logWrite(KcLog::INFO, kLogTag,
+        QStringLiteral("Export results: %1 of %2 videos exported").arg(ulNumExported).arg(ulNumTotal));
+}
+
+void CVideosFoundFrm::setPaneState(ulong ulBatchId, int nState)
+{
+    CDateVisualPane* pPane = batchPane(ulBatchId);
+    if (ulBatchId == 0 || !pPane)
+        return;
+    // A failed file stays failed whatever follows for it.
+    if (pPane->state() == CDateVisualPane::stFailed)
+        return;
+    pPane->setState(nState);
+}
+
+void CVideosFoundFrm::setPaneProgress(ulong ulBatchId, ulong ulPercent)
+{
+    CDateVisualPane* pPane = batchPane(ulBatchId);
+    if (ulBatchId == 0 || !pPane)
+        return;
+    pPane->setProgressValue(int(std::min<ulong>(ulPercent, 100)));
+    if (ulBatchId != m_ulLastScrolledBatch) {
+        m_ui->datePanesScrollArea->ensureWidgetVisible(pPane, 50, 50);
+        m_ulLastScrolledBatch = ulBatchId;
+    }
+}
+
+} // namespace KcForms

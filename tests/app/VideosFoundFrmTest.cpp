@@ -1,0 +1,292 @@
+// The videos-found page on its own: where the camera headers and date panes go, the location and
+// size texts, Delete and Restore, the export reports per pane and the results titles.
+
+#include "AppTestSupport.h"
+
+#include "DateVisualPane.h"
+#include "DateVisualPaneCenter.h"
+#include "KelmFilesAnalyzer.h"
+#include "SizeText.h"
+#include "SridVisualHeader.h"
+#include "VideosFoundFrm.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTranslator>
+
+using KcForms::CDateVisualPane;
+using KcForms::CVideosFoundFrm;
+using KcWorkers::SExportEntry;
+using namespace KcAppTest;
+
+namespace {
+
+class VideosFoundFrmTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        App();
+        m_qsLocation = Desktop() + QStringLiteral("/");
+        m_pForm = std::make_unique<CVideosFoundFrm>(m_entries, m_storage, m_qsLocation);
+        m_pForm->resize(1024, 700);
+        m_pForm->show();
+    }
+
+    void TearDown() override
+    {
+        m_pForm.reset();
+        AppTest::TearDown();
+    }
+
+    // An entry the user took out: shown in the videos found, never prepared for the export, so
+    // that no content needs to be loaded.
+    void AddDisabled(int nDay, const std::wstring& srid, const std::wstring& subSourceKey)
+    {
+        SExportEntry entry;
+        entry.srid = srid;
+        entry.subSourceKey = subSourceKey;
+        entry.displayNumber = L"1";
+        entry.bEnabled = false;
+        entry.fragment.windowStart = 86400.0 * (20500 + nDay);
+        entry.fragment.startTime = entry.fragment.windowStart + 3600;
+        entry.fragment.endTime = entry.fragment.windowStart + 7200;
+        entry.fragment.estimatedSize = 5000000;
+        m_entries[KcWorkers::makeExportKey(entry)] = entry;
+    }
+
+    // One camera's recording of a few seconds, loaded and cut into days as after an analysis.
+    void LoadOneDay()
+    {
+        WriteRecording(QStringLiteral("cam.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
+            LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+        UtilsNameSpace::SErrorInfo error;
+        const std::wstring path = QDir(Recordings()).filePath(QStringLiteral("cam.kelm")).toStdWString();
+        ASSERT_TRUE(m_storage.LoadContent({path}, &error)) << error.code;
+        KcWorkers::detectExportParameters(m_storage, m_entries, m_qsLocation);
+        ASSERT_EQ(m_entries.size(), 1u);
+    }
+
+    QLabel* Label(const char* pName) { return m_pForm->findChild<QLabel*>(QString::fromLatin1(pName)); }
+
+    // Grid cell of a widget on the page: (row, column).
+    std::pair<int, int> Cell(QWidget* pWidget)
+    {
+        auto* pGrid = m_pForm->findChild<QGridLayout*>(QStringLiteral("datePanesGridLayout"));
+        int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+        const int index = pGrid->indexOf(pWidget);
+        if (index >= 0)
+            pGrid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        return {row, column};
+    }
+
+    KcWorkers::ExportedSrids m_entries;
+    KELMNameSpace::CKELMStorage m_storage;
+    QString m_qsLocation;
+    std::unique_ptr<CVideosFoundFrm> m_pForm;
+};
+
+} // namespace
+
+TEST_F(VideosFoundFrmTest, CamerasGetHeadersAndDaysShareRowsOfTwo)
+{
+    AddDisabled(0, L"A", L"");
+    AddDisabled(0, L"A", L"x");
+    AddDisabled(0, L"A", L"y"); // a third of the same camera and day goes below, not on top
+    AddDisabled(0, L"B", L"");
+    AddDisabled(1, L"A", L"");
+    ASSERT_TRUE(m_pForm->initVisualArea());
+
+    QList<CDateVisualPane*> panes;
+    for (const auto& keyAndEntry : m_entries) {
+        for (CDateVisualPane* pPane : m_pForm->findChildren<CDateVisualPane*>()) {
+            if (pPane->exportKey() == QString::fromStdWString(keyAndEntry.first))
+                panes.append(pPane);
+        }
+    }
+    ASSERT_EQ(panes.size(), 5);
+    const std::pair<int, int> expected[] = {{1, 1}, {1, 2}, {2, 1}, {4, 1}, {6, 1}};
+    for (int i = 0; i < panes.size(); ++i) {
+        EXPECT_EQ(Cell(panes[i]), expected[i]) << i;
+        EXPECT_EQ(panes[i]->plate()->numberLabel()->text(), QString::number(i + 1));
+    }
+
+    QStringList slHeaders;
+    for (KcForms::CSridVisualHeader* pHeader : m_pForm->findChildren<KcForms::CSridVisualHeader*>())
+        slHeaders << QStringLiteral("%1@%2").arg(pHeader->text()).arg(Cell(pHeader).first);
+    slHeaders.sort();
+    EXPECT_EQ(slHeaders, (QStringList{"SRID A@0", "SRID A@5", "SRID B@3"}));
+}
+
+TEST_F(VideosFoundFrmTest, DaysTakenOutStayOutWhenThePageIsBuiltAgain)
+{
+    AddDisabled(0, L"A", L"");
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    ASSERT_TRUE(m_pForm->initVisualArea()); // as when the page comes back after a cancelled export
+
+    // The first build's contents go once the event loop deletes them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(m_pForm->findChildren<CDateVisualPane*>().size(), 1);
+    CDateVisualPane* pPane = m_pForm->findChildren<CDateVisualPane*>().first();
+    EXPECT_FALSE(pPane->isExportEnabled());
+    EXPECT_FALSE(pPane->plate()->isEnabled());
+    EXPECT_EQ(m_pForm->totalSize(), 0u);
+    EXPECT_FALSE(Button(m_pForm.get(), "pbCreateVideo")->isEnabled());
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Size on disk: 0 Bytes")));
+}
+
+TEST_F(VideosFoundFrmTest, LongLocationsLoseTheirMiddleAndShowWholeInTheToolTip)
+{
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    EXPECT_TRUE(Label("lbLocationInfo")->text().contains(QStringLiteral("on Desktop")));
+    EXPECT_TRUE(Label("lbLocationInfo")->toolTip().isEmpty());
+
+    m_qsLocation = QStringLiteral("/srv/") + QString(120, QLatin1Char('a')) + QStringLiteral("/exports/");
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    const QString qsText = Label("lbLocationInfo")->text();
+    EXPECT_EQ(Label("lbLocationInfo")->toolTip(), m_qsLocation);
+    EXPECT_TRUE(qsText.contains(QStringLiteral("...")));
+    EXPECT_TRUE(qsText.contains(QStringLiteral("/srv/aa")));
+    EXPECT_TRUE(qsText.contains(QStringLiteral("aa/exports/")));
+    EXPECT_FALSE(qsText.contains(m_qsLocation));
+    EXPECT_TRUE(qsText.contains(QStringLiteral("href=\"location\"")));
+
+    m_qsLocation = QStringLiteral("/srv/short/");
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    EXPECT_TRUE(Label("lbLocationInfo")->toolTip().isEmpty());
+    EXPECT_TRUE(Label("lbLocationInfo")->text().contains(QStringLiteral("/srv/short/")));
+    EXPECT_FALSE(Label("lbLocationInfo")->text().contains(QStringLiteral("...")));
+}
+
+TEST_F(VideosFoundFrmTest, TheLocationLinkChangesTheExportLocationInPlace)
+{
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    const QString qsChosen = Recordings();
+    QTimer::singleShot(0, [qsChosen] {
+        auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDialog, nullptr);
+        EXPECT_EQ(pDialog->fileMode(), QFileDialog::Directory);
+        pDialog->setDirectory(qsChosen);
+        static_cast<QDialog*>(pDialog)->accept();
+    });
+    emit Label("lbLocationInfo")->linkActivated(QStringLiteral("location"));
+
+    EXPECT_EQ(m_qsLocation, qsChosen + QStringLiteral("/"));
+    // The temporary folder's name may be long enough to be shortened.
+    const QString qsText = Label("lbLocationInfo")->text();
+    EXPECT_FALSE(qsText.contains(QStringLiteral("on Desktop")));
+    EXPECT_TRUE(qsText.contains(qsChosen) || Label("lbLocationInfo")->toolTip() == m_qsLocation);
+}
+
+TEST_F(VideosFoundFrmTest, DeleteAndRestoreMoveTheTotalAndTheFreeSpaceVerdict)
+{
+    LoadOneDay();
+    SExportEntry& entry = m_entries.begin()->second;
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    ASSERT_GT(m_pForm->totalSize(), 0u);
+    const QString qsSize = KcForms::CSizeText::text(entry.fragment.estimatedSize);
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Size on disk: ") + qsSize));
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Available on ")));
+    EXPECT_FALSE(Label("lbExclamation")->isVisible());
+    EXPECT_TRUE(Button(m_pForm.get(), "pbCreateVideo")->isEnabled());
+
+    // More than any disk holds.
+    entry.fragment.estimatedSize = quint64(1) << 62;
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Out of disk space")));
+    EXPECT_TRUE(Label("lbExclamation")->isVisible());
+    EXPECT_FALSE(Button(m_pForm.get(), "pbCreateVideo")->isEnabled());
+
+    CDateVisualPane* pPane = m_pForm->findChildren<CDateVisualPane*>().first();
+    pPane->deleteButton()->click();
+    EXPECT_FALSE(entry.bEnabled);
+    EXPECT_EQ(m_pForm->totalSize(), 0u);
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Size on disk: 0 Bytes")));
+    EXPECT_FALSE(Label("lbExclamation")->isVisible());
+    EXPECT_FALSE(Button(m_pForm.get(), "pbCreateVideo")->isEnabled()); // nothing to create
+
+    pPane->restoreButton()->click();
+    EXPECT_TRUE(entry.bEnabled);
+    EXPECT_EQ(m_pForm->totalSize(), quint64(1) << 62);
+    EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Out of disk space")));
+}
+
+TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
+{
+    LoadOneDay();
+    m_pForm->setMode(CVideosFoundFrm::mdExporting);
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    const ulong ulBatch = m_entries.begin()->second.batchId;
+    CDateVisualPane* pPane = m_pForm->batchPane(ulBatch);
+    ASSERT_NE(pPane, nullptr);
+    EXPECT_EQ(pPane->state(), CDateVisualPane::stExporting);
+
+    // A single file reads without counts; its pane fills.
+    m_pForm->onExportingProgress(40, ulBatch, 40, 1, 12.0);
+    EXPECT_EQ(Label("lbProgressMsg")->text(), QStringLiteral("Creating videofile..."));
+    EXPECT_EQ(pPane->plate()->progressBar()->value(), 40);
+
+    QSignalSpy cancels(m_pForm.get(), &CVideosFoundFrm::cancelProcessing);
+    m_pForm->onFragmentExportingStarted(ulBatch);
+    m_pForm->onExportError(ulBatch, QStringLiteral("write failed"), QStringLiteral("x.mp4"), 18);
+    m_pForm->onFragmentExportingFinished(ulBatch);
+    EXPECT_EQ(pPane->state(), CDateVisualPane::stFailed);
+    EXPECT_EQ(cancels.count(), 0);
+
+    m_pForm->onExportError(ulBatch, QStringLiteral("disk full"), QStringLiteral("x.mp4"), 24);
+    EXPECT_EQ(cancels.count(), 1);
+
+    // Reports for batches without a pane are ignored.
+    m_pForm->onFragmentExportingFinished(0);
+    m_pForm->onFragmentExportingFinished(ulBatch + 7);
+}
+
+TEST(ResultsTitleTest, EnglishTitlesFollowTheCounts)
+{
+    const struct {
+        ulong exported, total;
+        const char* title;
+    } cases[] = {
+        {0, 5, "No videofiles created"},
+        {6, 5, "Videofiles created"},
+        {1, 1, "Videofile created"},
+        {3, 3, "3 videofiles successfully created"},
+        {21, 21, "21 videofiles successfully created"},
+        {2, 5, "2 of 5 videofiles created"},
+        {1, 21, "1 of 21 videofiles created"},
+    };
+    for (const auto& testCase : cases)
+        EXPECT_EQ(CVideosFoundFrm::resultsTitle(testCase.exported, testCase.total), QString::fromUtf8(testCase.title))
+            << testCase.exported << " of " << testCase.total;
+}
+
+TEST_F(VideosFoundFrmTest, RussianTitlesTakeThePluralFormOfTheTotal)
+{
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(QStringLiteral(KC_TRANSLATION_FILE)));
+    ASSERT_TRUE(QCoreApplication::installTranslator(&translator));
+    const struct {
+        ulong exported, total;
+        const char* title;
+    } cases[] = {
+        {21, 21, "21 видеофайл успешно создан"},
+        {22, 22, "22 видеофайла успешно созданы"},
+        {12, 12, "12 видеофайлов успешно создано"},
+        {11, 11, "11 видеофайлов успешно создано"},
+        {5, 5, "5 видеофайлов успешно создано"},
+        {1, 21, "Создано 1 из 21 видеофайла"},
+        {1, 11, "Создано 1 из 11 видеофайлов"},
+        {3, 4, "Создано 3 из 4 видеофайлов"},
+        {1, 1, "Видеофайл создан"},
+        {0, 3, "Видеофайлы не созданы"},
+    };
+    for (const auto& testCase : cases)
+        EXPECT_EQ(CVideosFoundFrm::resultsTitle(testCase.exported, testCase.total), QString::fromUtf8(testCase.title))
+            << testCase.exported << " of " << testCase.total;
+    QCoreApplication::removeTranslator(&translator);
+}
