@@ -65,7 +65,7 @@ CTimeZoneSelector::CTimeZoneSelector(QWidget* pParent)
     setMinimumSize(316, 45);
     setAttribute(Qt::WA_StyledBackground, true);
 
-    m_pLabel = new QLabel(translate("timezone"), this);
+    m_pLabel = new QLabel(QCoreApplication::translate("CTimeZoneSelector", "timezone"), this);
     m_pLabel->setObjectName(QStringLiteral("label_timezone"));
     m_pLabel->setGeometry(6, 1, 106, 13);
     m_pLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -55,13 +55,13 @@ int main(int argc, char** argv)
     first.startUtc = KcTest::UtcSeconds(2026, 3, 1, 20, 56, 0);
     first.endUtc = KcTest::UtcSeconds(2026, 3, 1, 21, 4, 0);
 
-    // Camera 1002: 19:58 to 21:02 UTC in three hourly files, nothing recorded from 20:02 to 21:00:
-    // the gap lies between files, so the day shows lost time.
+    // Camera 1002: 19:58 to 21:02 UTC in three hourly files, nothing recorded from 19:59 to 20:30:
+    // the gap lies between two files of the same local day, so that day shows lost time.
     KcTest::SRecordingOptions second;
     second.srid = "1002";
     second.startUtc = KcTest::UtcSeconds(2026, 3, 1, 19, 58, 0);
     second.endUtc = KcTest::UtcSeconds(2026, 3, 1, 21, 2, 0);
-    second.gaps.push_back({KcTest::UtcSeconds(2026, 3, 1, 20, 2, 0), KcTest::UtcSeconds(2026, 3, 1, 21, 0, 0)});
+    second.gaps.push_back({KcTest::UtcSeconds(2026, 3, 1, 19, 59, 0), KcTest::UtcSeconds(2026, 3, 1, 20, 30, 0)});
 
     return WriteCamera(root, first) && WriteCamera(root, second) ? 0 : 1;
 }
