@@ -1,13 +1,14 @@
 // bench-export: how fast the export run turns a recording into MP4, next to ffmpeg copying the
 // same packets from an MPEG-TS into an MP4.
 //
-//   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep]
+//   bench-export [--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]
 //
-// It writes N minutes (default 60) of one camera as hourly .kelm files from the container
-// writer's sample loop (320x240 H.264 at 25 fps and AAC), exports them as one day, remuxes the
-// result into an MPEG-TS with ffmpeg (so that both sides carry the same packets), then reports
-// the best and median of R runs (default 3) of the export and of "ffmpeg -i X.ts -c copy X.mp4",
-// each after one warm-up run.
+// It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
+// sizes (the writer's 320x240 loop grown by filler data to about 4 Mbit/s of video at 25 fps,
+// plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an MPEG-TS with ffmpeg (so that
+// both sides carry the same packets), then reports the best and median of R runs (default 3) of
+// the export, of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one
+// warm-up run, and the export's peak resident memory.
 
 #include "KELMStorage.h"
 #include "KelmWriter.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -33,6 +35,7 @@ struct SOptions {
     int minutes = 60;
     int runs = 3;
     std::string dir;
+    bool bSample = false;
     bool bKeep = false;
 };
 
@@ -43,7 +46,7 @@ struct STimes {
 
 [[noreturn]] void Usage(const char* pProgram)
 {
-    std::cerr << "usage: " << pProgram << " [--minutes N] [--runs R] [--dir DIR] [--keep]\n";
+    std::cerr << "usage: " << pProgram << " [--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]\n";
     std::exit(2);
 }
 
@@ -63,6 +66,8 @@ SOptions ParseOptions(int argc, char** argv)
             options.runs = std::atoi(value().c_str());
         else if (arg == "--dir")
             options.dir = value();
+        else if (arg == "--sample")
+            options.bSample = true;
         else if (arg == "--keep")
             options.bKeep = true;
         else
@@ -117,6 +122,26 @@ bool RunShell(const std::string& command)
 
 double MiB(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
+// The kernel resets the peak resident size (VmHWM) of the process when "5" is written here.
+bool ResetPeakMemory()
+{
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5";
+    return static_cast<bool>(clearRefs.flush());
+}
+
+// Peak resident size in MiB since the last reset, or -1 when unknown.
+double PeakMemoryMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return -1;
+}
+
 // Stops the run at the first error or warning: the benchmark only counts clean exports.
 class CCheckingSync : public KELMNameSpace::CKELMStorage::CExportEventSyncStub {
 public:
@@ -162,6 +187,8 @@ int main(int argc, char** argv)
     recording.srid = "BENCH";
     recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
     recording.endUtc = recording.startUtc + options.minutes * 60.0;
+    if (!options.bSample)
+        recording.payload = KcTest::EPayload::PaddedSample;
     const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(options.dir, recording);
     if (!written.ok || written.files.empty()) {
         std::cerr << "bench-export: cannot write the .kelm files into " << options.dir << "\n";
@@ -192,11 +219,14 @@ int main(int argc, char** argv)
     const std::string target = UtilsNameSpace::WideToUtf8(fragments[0].targetDirectory + fragments[0].targetFileName);
     CCheckingSync sync;
     storage.SetExportEventSync(&sync);
+    const bool bPeakReset = ResetPeakMemory();
+    const double peakBefore = PeakMemoryMiB();
     const STimes exportTimes = Measure(options.runs, [&]() {
         sync.targets = 0;
         UtilsNameSpace::SErrorInfo runError;
         return storage.RunExport(&runError) && sync.targets == 1;
     });
+    const double peakDuring = PeakMemoryMiB();
     const uint64_t mp4Bytes = static_cast<uint64_t>(fs::file_size(target));
 
     // ---- ffmpeg over the same packets
@@ -211,13 +241,24 @@ int main(int argc, char** argv)
         return RunShell("ffmpeg -v error -y -i " + Quote(ts) + " -c copy " + Quote(copy));
     });
 
+    std::string copyCommand = "cp";
+    for (const std::string& path : written.files)
+        copyCommand += " " + Quote(path);
+    copyCommand += " " + Quote(options.dir + "/out/");
+    const STimes cpTimes = Measure(options.runs, [&]() { return RunShell(copyCommand); });
+
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
                 MiB(static_cast<uint64_t>(fs::file_size(copy))));
     std::printf("warm cache, %d runs each:\n", options.runs);
     PrintRow("RunExport (.kelm -> .mp4)", exportTimes, mediaSeconds, MiB(written.fileBytes));
     PrintRow("ffmpeg -i X.ts -c copy X.mp4", ffmpegTimes, mediaSeconds, MiB(tsBytes));
-    std::printf("export / ffmpeg: %.2f\n", exportTimes.best / ffmpegTimes.best);
+    PrintRow("cp of the .kelm files", cpTimes, mediaSeconds, MiB(written.fileBytes));
+    std::printf("export / ffmpeg: %.2f   export / cp: %.2f\n", exportTimes.best / ffmpegTimes.best,
+                exportTimes.best / cpTimes.best);
+    if (bPeakReset && peakDuring >= 0)
+        std::printf("peak resident memory: %.1f MiB during the exports (%.1f MiB before them)\n", peakDuring,
+                    peakBefore);
 
     if (!options.bKeep)
         fs::remove_all(options.dir, ignored);

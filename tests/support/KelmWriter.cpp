@@ -63,6 +63,24 @@ std::string HourFileName(const std::string& srid, double hourStart)
     return srid + stamp;
 }
 
+// A sample packet grown to about size bytes by a filler-data NAL unit (type 12), which decoders
+// skip: real pictures at the byte rate of a larger camera.
+std::vector<uint8_t> PaddedPacket(const SPacket& packet, uint32_t size)
+{
+    std::vector<uint8_t> data = packet.data;
+    if (size < data.size() + 6)
+        return data;
+    const uint32_t nalSize = static_cast<uint32_t>(size - data.size() - 4);
+    data.push_back(uint8_t(nalSize >> 24));
+    data.push_back(uint8_t(nalSize >> 16));
+    data.push_back(uint8_t(nalSize >> 8));
+    data.push_back(uint8_t(nalSize));
+    data.push_back(0x0C);
+    data.insert(data.end(), nalSize - 2, 0xFF);
+    data.push_back(0x80); // rbsp trailing bits
+    return data;
+}
+
 // Payloads of the synthetic mode: NAL-like units (4-byte length, then the NAL header byte) so that
 // readers looking at NAL types see key frames where they are meant to be.
 std::vector<uint8_t> SyntheticNal(uint32_t size, uint8_t nalHeader)
@@ -447,6 +465,11 @@ void CKelmWriter::WriteUnits(const SRecordingOptions& options, double from, doub
         otherNal = SyntheticNal(options.syntheticOtherBytes, 0x41);
         audioFrame.assign(std::max<uint32_t>(options.syntheticAudioBytes, 1), 0);
     }
+    std::vector<std::vector<uint8_t>> paddedVideo;
+    if (options.payload == EPayload::PaddedSample) {
+        for (const SPacket& packet : pSample->video)
+            paddedVideo.push_back(PaddedPacket(packet, packet.key ? options.syntheticKeyBytes : options.syntheticOtherBytes));
+    }
     const uint32_t gop = std::max<uint32_t>(options.syntheticGopFrames, 1);
 
     SWriteResult local;
@@ -480,10 +503,12 @@ void CKelmWriter::WriteUnits(const SRecordingOptions& options, double from, doub
                 pData = nal.data();
                 size = static_cast<uint32_t>(nal.size());
             } else {
-                const SPacket& packet = pSample->video[loopIndex % pSample->video.size()];
+                const size_t index = loopIndex % pSample->video.size();
+                const SPacket& packet = pSample->video[index];
+                const std::vector<uint8_t>& data = paddedVideo.empty() ? packet.data : paddedVideo[index];
                 key = packet.key;
-                pData = packet.data.data();
-                size = static_cast<uint32_t>(packet.data.size());
+                pData = data.data();
+                size = static_cast<uint32_t>(data.size());
             }
             ++loopIndex;
             WriteUnit(options.videoEsno, static_cast<uint64_t>(vPts), pData, size, key);

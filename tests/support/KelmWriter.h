@@ -14,6 +14,7 @@
 //   rec.audio = false;                                 // video only
 //   rec.gaps.push_back({t0 + 10, t0 + 12});            // no units in [t0+10, t0+12)
 //   rec.payload = KcTest::EPayload::Synthetic;         // benchmark: realistic sizes, no real frames
+//   rec.payload = KcTest::EPayload::PaddedSample;      // realistic sizes, real frames
 //
 // Record by record, for the parser's edge cases:
 //
@@ -71,6 +72,7 @@ enum class EFault {
 enum class EPayload {
     Sample,    // the sample's H.264 and AAC packets, looped (decodable)
     Synthetic, // length-prefixed NAL-like bytes of chosen sizes (key: type 5, others: type 1)
+    PaddedSample, // the sample's packets, video grown to the synthetic sizes by filler data (decodable)
 };
 
 struct SSpan {
