@@ -10,117 +10,49 @@
 // the export, of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one
 // warm-up run, and the export's peak resident memory.
 
+#include "BenchSupport.h"
 #include "KELMStorage.h"
 #include "KelmWriter.h"
 #include "TextConvert.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 namespace fs = std::filesystem;
+
+using KcBench::Measure;
+using KcBench::MiB;
+using KcBench::Quote;
+using KcBench::RunShell;
+using KcBench::STimes;
 
 namespace {
 
-struct SOptions {
-    int minutes = 60;
-    int runs = 3;
-    std::string dir;
+const char* const kBenchName = "bench-export";
+const char* const kOptionsText = "[--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]";
+
+struct SOptions : KcBench::SOptions {
     bool bSample = false;
-    bool bKeep = false;
 };
-
-struct STimes {
-    double best = 0;
-    double median = 0;
-};
-
-[[noreturn]] void Usage(const char* pProgram)
-{
-    std::cerr << "usage: " << pProgram << " [--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]\n";
-    std::exit(2);
-}
 
 SOptions ParseOptions(int argc, char** argv)
 {
     SOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                Usage(argv[0]);
-            return argv[++i];
-        };
-        if (arg == "--minutes")
-            options.minutes = std::atoi(value().c_str());
-        else if (arg == "--runs")
-            options.runs = std::atoi(value().c_str());
-        else if (arg == "--dir")
-            options.dir = value();
-        else if (arg == "--sample")
-            options.bSample = true;
-        else if (arg == "--keep")
-            options.bKeep = true;
-        else
-            Usage(argv[0]);
-    }
+    KcBench::ParseOptions(argc, argv, kBenchName, kOptionsText, options, [&](const std::string& arg) {
+        if (arg != "--sample")
+            return false;
+        options.bSample = true;
+        return true;
+    });
     // A recording longer than a day would be cut into several files.
-    if (options.minutes <= 0 || options.minutes > 1440 || options.runs <= 0)
-        Usage(argv[0]);
-    if (options.dir.empty())
-        options.dir = (fs::temp_directory_path() / "kc-bench-export").string();
+    if (options.minutes > 1440)
+        KcBench::Usage(argv[0], kOptionsText);
     return options;
 }
-
-double Seconds(std::chrono::steady_clock::duration duration)
-{
-    return std::chrono::duration<double>(duration).count();
-}
-
-STimes Measure(int runs, const std::function<bool()>& run)
-{
-    if (!run()) {
-        std::cerr << "bench-export: warm-up run failed\n";
-        std::exit(1);
-    }
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const bool bOk = run();
-        times.push_back(Seconds(std::chrono::steady_clock::now() - start));
-        if (!bOk) {
-            std::cerr << "bench-export: timed run failed\n";
-            std::exit(1);
-        }
-    }
-    std::sort(times.begin(), times.end());
-    return {times.front(), times[times.size() / 2]};
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-bool RunShell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double MiB(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
 // The kernel resets the peak resident size (VmHWM) of the process when "5" is written here.
 bool ResetPeakMemory()
@@ -221,7 +153,7 @@ int main(int argc, char** argv)
     storage.SetExportEventSync(&sync);
     const bool bPeakReset = ResetPeakMemory();
     const double peakBefore = PeakMemoryMiB();
-    const STimes exportTimes = Measure(options.runs, [&]() {
+    const STimes exportTimes = Measure(kBenchName, options.runs, [&]() {
         sync.targets = 0;
         UtilsNameSpace::SErrorInfo runError;
         return storage.RunExport(&runError) && sync.targets == 1;
@@ -237,7 +169,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const uint64_t tsBytes = static_cast<uint64_t>(fs::file_size(ts));
-    const STimes ffmpegTimes = Measure(options.runs, [&]() {
+    const STimes ffmpegTimes = Measure(kBenchName, options.runs, [&]() {
         return RunShell("ffmpeg -v error -y -i " + Quote(ts) + " -c copy " + Quote(copy));
     });
 
@@ -245,7 +177,7 @@ int main(int argc, char** argv)
     for (const std::string& path : written.files)
         copyCommand += " " + Quote(path);
     copyCommand += " " + Quote(options.dir + "/out/");
-    const STimes cpTimes = Measure(options.runs, [&]() { return RunShell(copyCommand); });
+    const STimes cpTimes = Measure(kBenchName, options.runs, [&]() { return RunShell(copyCommand); });
 
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),

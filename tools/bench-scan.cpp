@@ -10,6 +10,7 @@
 // runs (default 3) of each. Goals: loading at least 10 times faster than ffprobe and at most
 // twice as long as cat.
 
+#include "BenchSupport.h"
 #include "KELMStorage.h"
 #include "KelmWriter.h"
 #include "TextConvert.h"
@@ -17,126 +18,42 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 namespace fs = std::filesystem;
+
+using KcBench::Measure;
+using KcBench::MiB;
+using KcBench::Quote;
+using KcBench::RunShell;
+using KcBench::RunShellOutput;
+using KcBench::Seconds;
+using KcBench::STimes;
 
 namespace {
 
-struct SOptions {
-    int minutes = 60;
-    int runs = 3;
-    std::string dir;
-    bool bKeep = false;
+const char* const kBenchName = "bench-scan";
+
+struct SOptions : KcBench::SOptions {
     bool bFfprobe = true;
 };
-
-struct STimes {
-    double best = 0;
-    double median = 0;
-};
-
-[[noreturn]] void Usage(const char* pProgram)
-{
-    std::cerr << "usage: " << pProgram << " [--minutes N] [--runs R] [--dir DIR] [--keep] [--no-ffprobe]\n";
-    std::exit(2);
-}
 
 SOptions ParseOptions(int argc, char** argv)
 {
     SOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                Usage(argv[0]);
-            return argv[++i];
-        };
-        if (arg == "--minutes")
-            options.minutes = std::atoi(value().c_str());
-        else if (arg == "--runs")
-            options.runs = std::atoi(value().c_str());
-        else if (arg == "--dir")
-            options.dir = value();
-        else if (arg == "--keep")
-            options.bKeep = true;
-        else if (arg == "--no-ffprobe")
-            options.bFfprobe = false;
-        else
-            Usage(argv[0]);
-    }
-    if (options.minutes <= 0 || options.runs <= 0)
-        Usage(argv[0]);
-    if (options.dir.empty())
-        options.dir = (fs::temp_directory_path() / "kc-bench-scan").string();
+    KcBench::ParseOptions(argc, argv, kBenchName, "[--minutes N] [--runs R] [--dir DIR] [--keep] [--no-ffprobe]",
+                          options, [&](const std::string& arg) {
+                              if (arg != "--no-ffprobe")
+                                  return false;
+                              options.bFfprobe = false;
+                              return true;
+                          });
     return options;
-}
-
-double Seconds(std::chrono::steady_clock::duration duration)
-{
-    return std::chrono::duration<double>(duration).count();
-}
-
-// One untimed run to warm the cache, then the timed ones.
-STimes Measure(int runs, const std::function<bool()>& run)
-{
-    if (!run()) {
-        std::cerr << "bench-scan: warm-up run failed\n";
-        std::exit(1);
-    }
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const bool bOk = run();
-        times.push_back(Seconds(std::chrono::steady_clock::now() - start));
-        if (!bOk) {
-            std::cerr << "bench-scan: timed run failed\n";
-            std::exit(1);
-        }
-    }
-    std::sort(times.begin(), times.end());
-    return {times.front(), times[times.size() / 2]};
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
-bool RunShell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool RunShellOutput(const std::string& command, std::string& output)
-{
-    output.clear();
-    std::FILE* pPipe = ::popen(command.c_str(), "r");
-    if (!pPipe)
-        return false;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0)
-        output.append(buffer, got);
-    const int status = ::pclose(pPipe);
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Bytes this process has read through read calls so far, cached or not.
@@ -176,11 +93,6 @@ public:
     uint64_t warnings = 0;
     uint64_t progressReports = 0;
 };
-
-double MiB(uint64_t bytes)
-{
-    return static_cast<double>(bytes) / (1024.0 * 1024.0);
-}
 
 void PrintRow(const char* pName, const STimes& times, double mibPerRun)
 {
@@ -249,10 +161,10 @@ int main(int argc, char** argv)
             }
         return sync.errors == 0 && storage.GetBlackList().empty() && frames == records;
     };
-    const STimes loadTimes = Measure(options.runs, load);
+    const STimes loadTimes = Measure(kBenchName, options.runs, load);
 
     // ---- cat over the same files
-    const STimes catTimes = Measure(options.runs, [&]() { return RunShell(catCommand); });
+    const STimes catTimes = Measure(kBenchName, options.runs, [&]() { return RunShell(catCommand); });
 
     // ---- ffprobe over an MPEG-TS of the same length and about the same bit rate
     STimes probeTimes;
@@ -284,7 +196,7 @@ int main(int argc, char** argv)
         tsBytes = static_cast<uint64_t>(fs::file_size(ts));
         const std::string probe = "ffprobe -v error -count_packets -show_entries stream=codec_name,nb_read_packets"
                                   " -of csv=p=0 " + Quote(ts);
-        probeTimes = Measure(options.runs, [&]() { return RunShellOutput(probe, probeCounts); });
+        probeTimes = Measure(kBenchName, options.runs, [&]() { return RunShellOutput(probe, probeCounts); });
         // The streams are listed once more under their program; show each line once.
         std::istringstream lines(probeCounts);
         std::vector<std::string> seen;

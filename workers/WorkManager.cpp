@@ -37,6 +37,40 @@ QString withTrailingSlash(const QString& qsPath)
     return qsPath.endsWith(QLatin1Char('/')) ? qsPath : qsPath + QLatin1Char('/');
 }
 
+// Runs the start of a job; what it throws goes to the log as "<failure>: out of memory" or
+// "<failure>: Unknown exception". False when the job did not start.
+template <class TStart>
+bool startCatching(TStart start, const QString& qsFailure)
+{
+    try {
+        return start();
+    } catch (const std::bad_alloc&) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, qsFailure + QStringLiteral(": out of memory"));
+    } catch (...) {
+        logWriteSpaced(KcLog::FATAL, kTagWM, qsFailure + QStringLiteral(": Unknown exception"));
+    }
+    return false;
+}
+
+// Runs work that fails by exception on the analysis results. On failure the user's and the log's
+// texts go to qsLastError and qsLastLogError, the latter also to the log.
+template <class TWork>
+bool runKeepingError(TWork work, QString& qsLastError, QString& qsLastLogError)
+{
+    try {
+        work();
+        return true;
+    } catch (const KcMain::KcException& exception) {
+        qsLastError = exception.userText();
+        qsLastLogError = exception.logText();
+    } catch (const std::bad_alloc&) {
+        qsLastError = CWorkManager::tr("Out of memory");
+        qsLastLogError = QStringLiteral("Out of memory");
+    }
+    logWrite(KcLog::ERROR, kTagWM, qsLastLogError);
+    return false;
+}
+
 } // namespace
 
 CWorkManager::CWorkManager(const QString& qsExportLocation, QObject* pParent)
@@ -142,15 +176,7 @@ void CWorkManager::onStartKelmFilesAnalyzing()
     }
 
     emit prepareAnalyzing();
-    bool bStarted = false;
-    try {
-        bStarted = startAnalyzer();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Failed to start .kelm files analyzing: out of memory"));
-    } catch (...) {
-        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Failed to start .kelm files analyzing: Unknown exception"));
-    }
-    if (!bStarted) {
+    if (!startCatching([this] { return startAnalyzer(); }, QStringLiteral("Failed to start .kelm files analyzing"))) {
         m_state = wsIdle;
         emit jobStartFailed(tr("Failed to start .kelm files analyzing. Please, contact support."));
     }
@@ -168,15 +194,7 @@ void CWorkManager::onStartExport()
     if (refuseWhileBusy("start export"))
         return;
 
-    bool bStarted = false;
-    try {
-        bStarted = startExporter();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Error while starting export: out of memory"));
-    } catch (...) {
-        logWriteSpaced(KcLog::FATAL, kTagWM, QStringLiteral("Error while starting export: Unknown exception"));
-    }
-    if (!bStarted) {
+    if (!startCatching([this] { return startExporter(); }, QStringLiteral("Error while starting export"))) {
         m_state = wsIdle;
         emit jobStartFailed(tr("Failed to start export. Please, contact support."));
     }
@@ -244,38 +262,21 @@ bool CWorkManager::redetectExportParameters()
 {
     if (refuseWhileBusy("detect export parameters"))
         return false;
-    try {
-        detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation);
-        return true;
-    } catch (const KcMain::KcException& exception) {
-        m_qsLastError = exception.userText();
-        m_qsLastLogError = exception.logText();
-    } catch (const std::bad_alloc&) {
-        m_qsLastError = tr("Out of memory");
-        m_qsLastLogError = QStringLiteral("Out of memory");
-    }
-    logWrite(KcLog::ERROR, kTagWM, m_qsLastLogError);
-    return false;
+    return runKeepingError([this] { detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation); },
+                           m_qsLastError, m_qsLastLogError);
 }
 
 bool CWorkManager::prepareExportBatches(uint32_t* pBatchCount)
 {
     if (refuseWhileBusy("prepare export batches"))
         return false;
-    try {
-        const uint32_t batchCount = KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
-        if (pBatchCount)
-            *pBatchCount = batchCount;
-        return true;
-    } catch (const KcMain::KcException& exception) {
-        m_qsLastError = exception.userText();
-        m_qsLastLogError = exception.logText();
-    } catch (const std::bad_alloc&) {
-        m_qsLastError = tr("Out of memory");
-        m_qsLastLogError = QStringLiteral("Out of memory");
-    }
-    logWrite(KcLog::ERROR, kTagWM, m_qsLastLogError);
-    return false;
+    return runKeepingError(
+        [this, pBatchCount] {
+            const uint32_t batchCount = KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
+            if (pBatchCount)
+                *pBatchCount = batchCount;
+        },
+        m_qsLastError, m_qsLastLogError);
 }
 
 // ---- search

@@ -1,7 +1,6 @@
 #include "ExportRunSupport.h"
 
 #include "DecoderSetup.h"
-#include "TextConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +12,6 @@
 namespace KcExportTest {
 
 namespace fs = std::filesystem;
-
-std::wstring Wide(const std::string& text) { return UtilsNameSpace::Utf8ToWide(text); }
-std::string Narrow(const std::wstring& text) { return UtilsNameSpace::WideToUtf8(text); }
-
-double Local(int year, int month, int day, int hour, int minute, double second)
-{
-    // Local times are kept as if they were UTC.
-    return KcTest::UtcSeconds(year, month, day, hour, minute, second);
-}
 
 CScratch::CScratch()
 {
@@ -39,15 +29,7 @@ CScratch::~CScratch()
 
 std::vector<std::string> CScratch::FilesUnder(const std::string& name) const
 {
-    std::vector<std::string> files;
-    std::error_code error;
-    const fs::path root = Path(name);
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file())
-            files.push_back(fs::relative(it->path(), root).string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return KcTest::FilesUnder(Path(name));
 }
 
 namespace {
@@ -77,37 +59,10 @@ std::vector<SUnit> ReadUnits(const std::string& path)
     return collector.units;
 }
 
-KcTest::SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd)
-{
-    KcTest::SRecordingOptions options;
-    options.srid = srid;
-    options.startUtc = localStart - kOffset;
-    options.endUtc = localEnd - kOffset;
-    options.videoEsno = 1;
-    options.audioEsno = 2;
-    return options;
-}
-
 void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths)
 {
-    std::vector<std::wstring> widePaths;
-    for (const std::string& path : paths)
-        widePaths.push_back(Wide(path));
     SErrorInfo error;
-    ASSERT_TRUE(storage.LoadContent(widePaths, &error)) << Narrow(error.message);
-    ASSERT_TRUE(storage.SetUTCTimeToLocalTimeOffset(kOffset, &error)) << Narrow(error.message);
-}
-
-KELMNameSpace::SExportRequest Request(const std::string& srid, double localStart, double localEnd,
-                                      const std::string& targetDirectory)
-{
-    KELMNameSpace::SExportRequest request;
-    request.startTime = localStart;
-    request.endTime = localEnd;
-    request.srid = Wide(srid);
-    request.displayNumber = L"1";
-    request.targetDirectory = Wide(targetDirectory);
-    return request;
+    ASSERT_TRUE(KcTest::LoadAndSetOffset(storage, paths, &error)) << Narrow(error.message);
 }
 
 std::vector<std::string> CRecordingExportSync::Kinds() const

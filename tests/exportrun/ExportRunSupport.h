@@ -3,6 +3,7 @@
 // Shared pieces of the export tests: a scratch folder, recordings written and loaded into a
 // storage, the units a container holds, and an event sync that records every report.
 
+#include "ExportSetup.h"
 #include "KELMStorage.h"
 #include "KelmWriter.h"
 
@@ -17,13 +18,13 @@ using KELMNameSpace::CKELMStorage;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
-constexpr double kOffset = 3 * 3600;
+constexpr double kOffset = KcTest::kExportZoneOffset;
 
-std::wstring Wide(const std::string& text);
-std::string Narrow(const std::wstring& text);
-
-// Local seconds (as the requests hold them) of a local calendar time.
-double Local(int year, int month, int day, int hour, int minute, double second);
+using KcTest::Local;
+using KcTest::Narrow;
+using KcTest::Recording;
+using KcTest::Request;
+using KcTest::Wide;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class CScratch {
@@ -52,14 +53,8 @@ struct SUnit {
 // Every unit of the file, in file order, with times in the tests' zone.
 std::vector<SUnit> ReadUnits(const std::string& path);
 
-// A recording of one camera between two local times, video on esno 1 and audio on esno 2.
-KcTest::SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd);
-
 // Loads the files and sets the tests' offset; fails the test on any error.
 void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths);
-
-KELMNameSpace::SExportRequest Request(const std::string& srid, double localStart, double localEnd,
-                                      const std::string& targetDirectory);
 
 struct SProgress {
     float batchPercent = 0;

@@ -2,13 +2,11 @@
 
 #include "KelmParser.h"
 #include "Mp4Check.h"
-#include "TextConvert.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
 #include <functional>
 
 #include <sys/resource.h>
@@ -17,48 +15,10 @@
 
 namespace KcFaultsTest {
 
-namespace fs = std::filesystem;
-
-std::wstring Wide(const std::string& text) { return UtilsNameSpace::Utf8ToWide(text); }
-std::string Narrow(const std::wstring& text) { return UtilsNameSpace::WideToUtf8(text); }
-
-double Local(int year, int month, int day, int hour, int minute, double second)
-{
-    // Local times are kept as if they were UTC.
-    return KcTest::UtcSeconds(year, month, day, hour, minute, second);
-}
-
-KcTest::SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd)
-{
-    KcTest::SRecordingOptions options;
-    options.srid = srid;
-    options.startUtc = localStart - kOffset;
-    options.endUtc = localEnd - kOffset;
-    options.videoEsno = kVideo;
-    options.audioEsno = kAudio;
-    return options;
-}
-
 void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths)
 {
-    std::vector<std::wstring> widePaths;
-    for (const std::string& path : paths)
-        widePaths.push_back(Wide(path));
     SErrorInfo error;
-    ASSERT_TRUE(storage.LoadContent(widePaths, &error)) << Narrow(error.message);
-    ASSERT_TRUE(storage.SetUTCTimeToLocalTimeOffset(kOffset, &error)) << Narrow(error.message);
-}
-
-KELMNameSpace::SExportRequest Request(const std::string& srid, double localStart, double localEnd,
-                                      const std::string& targetDirectory)
-{
-    KELMNameSpace::SExportRequest request;
-    request.startTime = localStart;
-    request.endTime = localEnd;
-    request.srid = Wide(srid);
-    request.displayNumber = L"1";
-    request.targetDirectory = Wide(targetDirectory);
-    return request;
+    ASSERT_TRUE(KcTest::LoadAndSetOffset(storage, paths, &error)) << Narrow(error.message);
 }
 
 namespace {
@@ -225,19 +185,6 @@ void ExpectIntactMp4(const std::string& path, uint64_t videoFrames, uint64_t aud
     if (audioFrames != 0) {
         EXPECT_EQ(pAudio->ticks.size(), audioFrames);
     }
-}
-
-std::vector<std::string> FilesUnder(const std::string& folder)
-{
-    std::vector<std::string> files;
-    std::error_code error;
-    const fs::path root = folder;
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file())
-            files.push_back(fs::relative(it->path(), root).string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 } // namespace KcFaultsTest

@@ -4,6 +4,7 @@
 // report, the unit counts a container gives, an export run under a file-size limit, and the check
 // that a finished MP4 file plays.
 
+#include "ExportSetup.h"
 #include "KELMStorage.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
@@ -18,23 +19,19 @@ using KELMNameSpace::CKELMStorage;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
-constexpr double kOffset = 3 * 3600;
+constexpr double kOffset = KcTest::kExportZoneOffset;
 constexpr int32_t kVideo = 1;
 constexpr int32_t kAudio = 2;
 
-std::wstring Wide(const std::string& text);
-std::string Narrow(const std::wstring& text);
+using KcTest::FilesUnder;
+using KcTest::Local;
+using KcTest::Narrow;
+using KcTest::Recording;
+using KcTest::Request;
+using KcTest::Wide;
 
-// Local seconds (as requests hold them) of a local calendar time.
-double Local(int year, int month, int day, int hour, int minute, double second);
-
-// A recording of one camera between two local times, video on esno 1 and audio on esno 2.
-KcTest::SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd);
-
+// Loads the files and sets the tests' offset; fails the test on any error.
 void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths);
-
-KELMNameSpace::SExportRequest Request(const std::string& srid, double localStart, double localEnd,
-                                      const std::string& targetDirectory);
 
 // Units a parse of the file delivers before it ends, successfully or not.
 struct SUnitCount {
@@ -106,8 +103,5 @@ SChildRun RunExportWithFileSizeLimit(CKELMStorage& storage, CReportSync& sync, u
 // error, one frame per sample, strictly increasing times, video starting at a key frame. The
 // frame counts must match when given (non-zero).
 void ExpectIntactMp4(const std::string& path, uint64_t videoFrames = 0, uint64_t audioFrames = 0);
-
-// Regular files below the folder (recursively), relative to it, sorted.
-std::vector<std::string> FilesUnder(const std::string& folder);
 
 } // namespace KcFaultsTest
