@@ -113,15 +113,21 @@ private:
     bool m_bFailed = false;
 };
 
-void SkipScalingList(CBitReader& reader, int size)
+// A delta_scale lies in -128..127; a larger one is damage (and would overflow the sum below).
+bool SkipScalingList(CBitReader& reader, int size)
 {
     int lastScale = 8;
     int nextScale = 8;
     for (int j = 0; j < size && !reader.Failed(); ++j) {
-        if (nextScale != 0)
-            nextScale = (lastScale + reader.Se() + 256) % 256;
+        if (nextScale != 0) {
+            const int32_t delta = reader.Se();
+            if (delta < -128 || delta > 127)
+                return false;
+            nextScale = (lastScale + delta + 256) % 256;
+        }
         lastScale = nextScale == 0 ? lastScale : nextScale;
     }
+    return true;
 }
 
 bool HasChromaFormat(uint32_t profile)
@@ -241,8 +247,8 @@ bool ReadPictureSize(const uint8_t* pSps, size_t size, int& width, int& height)
         if (reader.Bit()) {
             const int lists = chromaFormat != 3 ? 8 : 12;
             for (int i = 0; i < lists && !reader.Failed(); ++i) {
-                if (reader.Bit())
-                    SkipScalingList(reader, i < 6 ? 16 : 64);
+                if (reader.Bit() && !SkipScalingList(reader, i < 6 ? 16 : 64))
+                    return false;
             }
         }
     }
