@@ -214,6 +214,24 @@ void SetNotOpen(SErrorInfo* pError)
     SetErrorInfo(pError, kErrNotOpen, L"File not open");
 }
 
+// The checks every read and write makes before touching the file.
+enum class ETransfer { Refused, Nothing, Go };
+
+ETransfer CheckTransfer(bool bOpen, uint64_t count, const wchar_t* pTooLarge, SErrorInfo* pError)
+{
+    if (!bOpen) {
+        SetNotOpen(pError);
+        return ETransfer::Refused;
+    }
+    if (count == 0)
+        return ETransfer::Nothing;
+    if (count > kMaxRequest) {
+        SetErrorInfo(pError, kErrTooLarge, pTooLarge);
+        return ETransfer::Refused;
+    }
+    return ETransfer::Go;
+}
+
 } // namespace
 
 std::wstring FormatSystemErrorText(int errorNumber, const char* pSystemMessage, int lookupError)
@@ -430,16 +448,9 @@ bool CFile::Move(int64_t distance, SErrorInfo* pError)
 
 bool CFile::Read(void* pBuffer, uint64_t count, SErrorInfo* pError)
 {
-    if (!IsOpen()) {
-        SetNotOpen(pError);
-        return false;
-    }
-    if (count == 0)
-        return true;
-    if (count > kMaxRequest) {
-        SetErrorInfo(pError, kErrTooLarge, L"Data size to read larger 0xFFFFFFFF");
-        return false;
-    }
+    const ETransfer transfer = CheckTransfer(IsOpen(), count, L"Data size to read larger 0xFFFFFFFF", pError);
+    if (transfer != ETransfer::Go)
+        return transfer == ETransfer::Nothing;
     auto* pBytes = static_cast<unsigned char*>(pBuffer);
     uint64_t done = 0;
     // The system may return less than asked before the end of the file; keep reading.
@@ -464,16 +475,9 @@ bool CFile::Read(void* pBuffer, uint64_t count, SErrorInfo* pError)
 bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, uint64_t& done, SErrorInfo* pError)
 {
     done = 0;
-    if (!IsOpen()) {
-        SetNotOpen(pError);
-        return false;
-    }
-    if (count == 0)
-        return true;
-    if (count > kMaxRequest) {
-        SetErrorInfo(pError, kErrTooLarge, L"Data size to read larger 0xFFFFFFFF");
-        return false;
-    }
+    const ETransfer transfer = CheckTransfer(IsOpen(), count, L"Data size to read larger 0xFFFFFFFF", pError);
+    if (transfer != ETransfer::Go)
+        return transfer == ETransfer::Nothing;
     constexpr uint64_t kMaxPosition = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
     auto* pBytes = static_cast<unsigned char*>(pBuffer);
     while (done < count) {
@@ -513,16 +517,10 @@ bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, SErrorInfo*
 
 bool CFile::Write(const void* pBuffer, uint64_t count, SErrorInfo* pError)
 {
-    if (!IsOpen()) {
-        SetNotOpen(pError);
-        return false;
-    }
-    if (count == 0)
-        return true;
-    if (count > kMaxRequest) {
-        SetErrorInfo(pError, kErrTooLarge, L"Data size to write larger 0xFFFFFFFF bytes");
-        return false;
-    }
+    const ETransfer transfer =
+        CheckTransfer(IsOpen(), count, L"Data size to write larger 0xFFFFFFFF bytes", pError);
+    if (transfer != ETransfer::Go)
+        return transfer == ETransfer::Nothing;
     const auto* pBytes = static_cast<const unsigned char*>(pBuffer);
     uint64_t done = 0;
     // A short write is followed by another one, which reports why the rest did not fit.
