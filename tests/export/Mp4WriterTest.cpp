@@ -1,6 +1,7 @@
 #include "Mp4Writer.h"
 
 #include "MediaSample.h"
+#include "ChildProcess.h"
 #include "Mp4Check.h"
 #include "TempDir.h"
 #include "TextConvert.h"
@@ -294,17 +295,10 @@ TEST_F(Mp4WriterTest, FullStorageReportsTheProviderError)
 {
     const KcTest::SMediaSample& sample = KcTest::MediaSample();
     const std::string path = m_folder.Path("full.mp4");
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(channel[0]);
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {100 * 1024, 100 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
+    std::string result;
+    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(100 * 1024, [&]() {
         SErrorInfo error;
-        std::string result = "no failure";
+        std::string text = "no failure";
         bool bOk = m_writer.Create(UtilsNameSpace::Utf8ToWide(path), &error) &&
                    m_writer.AddVideoTrack(sample.sps, sample.pps, &error) && m_writer.WriteHeader(&error);
         for (uint64_t i = 0; bOk && i < 50 * sample.video.size(); ++i) {
@@ -313,22 +307,12 @@ TEST_F(Mp4WriterTest, FullStorageReportsTheProviderError)
                                        packet.key, &error);
         }
         if (!bOk)
-            result = std::to_string(error.code) + "|" + Narrow(error.message);
+            text = std::to_string(error.code) + "|" + Narrow(error.message);
         // Closing cannot write the index either, and says why.
         if (!m_writer.Close(&error))
-            result += "\n" + std::to_string(error.code) + "|" + Narrow(error.message);
-        const ssize_t written = write(channel[1], result.data(), result.size());
-        _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string result;
-    char buffer[4096];
-    for (ssize_t count; (count = read(channel[0], buffer, sizeof(buffer))) > 0;)
-        result.append(buffer, static_cast<size_t>(count));
-    close(channel[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            text += "\n" + std::to_string(error.code) + "|" + Narrow(error.message);
+        return text;
+    }, result));
     const std::string reason =
         "File '" + path + "' write error: Not enough space on storage device or file exceeds the file size limit";
     EXPECT_EQ(result, "24|Video sample write error: " + reason + "\n24|Target file close error: " + reason);

@@ -3,6 +3,7 @@
 #include "ExportRunSupport.h"
 
 #include "MediaSample.h"
+#include "ChildProcess.h"
 #include "Mp4Check.h"
 
 #include <gtest/gtest.h>
@@ -333,32 +334,15 @@ TEST_F(ExportRunTest, FullDeviceDeletesTheTarget)
     const std::string target = TargetPath(Fragment(0, 0));
 
     // The limit applies to the child only, which reports through a pipe.
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(channel[0]);
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {300 * 1024, 300 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        SErrorInfo error;
-        std::string result = m_storage.RunExport(&error) ? "ok" : "failed";
-        for (const SErrorInfo& reported : m_sync.errors)
-            result += "\n" + std::to_string(reported.code) + "|" + Narrow(reported.message);
-        result += "\nends " + std::to_string(m_sync.targetEnds.size());
-        const ssize_t written = write(channel[1], result.data(), result.size());
-        _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
-    }
-    close(channel[1]);
     std::string result;
-    char buffer[4096];
-    for (ssize_t count; (count = read(channel[0], buffer, sizeof(buffer))) > 0;)
-        result.append(buffer, static_cast<size_t>(count));
-    close(channel[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(300 * 1024, [&]() {
+        SErrorInfo error;
+        std::string text = m_storage.RunExport(&error) ? "ok" : "failed";
+        for (const SErrorInfo& reported : m_sync.errors)
+            text += "\n" + std::to_string(reported.code) + "|" + Narrow(reported.message);
+        text += "\nends " + std::to_string(m_sync.targetEnds.size());
+        return text;
+    }, result));
 
     // One report for the target, not one per unit that could not be written.
     EXPECT_EQ(result, "ok\n24|Video sample write error: File '" + target +

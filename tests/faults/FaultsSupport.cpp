@@ -1,5 +1,7 @@
 #include "FaultsSupport.h"
 
+#include "ChildProcess.h"
+
 #include "KelmParser.h"
 #include "Mp4Check.h"
 
@@ -106,43 +108,14 @@ std::vector<SReport> SChildRun::Of(const std::string& kind) const { return Filte
 SChildRun RunExportWithFileSizeLimit(CKELMStorage& storage, CReportSync& sync, uint64_t limitBytes)
 {
     SChildRun run;
-    int channel[2];
-    if (pipe(channel) != 0)
-        return run;
-    const pid_t child = fork();
-    if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
-        return run;
-    }
-    if (child == 0) {
-        close(channel[0]);
-        // A write past the limit then fails with EFBIG instead of killing the process.
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            _exit(2);
+    std::string text;
+    const bool bRan = KcTest::RunWithFileSizeLimit(limitBytes, [&]() {
         storage.SetExportEventSync(&sync);
         SErrorInfo error;
         const bool bResult = storage.RunExport(&error);
-        const std::string text = Serialize(bResult, sync.reports);
-        size_t written = 0;
-        while (written < text.size()) {
-            const ssize_t count = write(channel[1], text.data() + written, text.size() - written);
-            if (count <= 0)
-                _exit(1);
-            written += static_cast<size_t>(count);
-        }
-        _exit(0);
-    }
-    close(channel[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t count; (count = read(channel[0], buffer, sizeof(buffer))) > 0;)
-        text.append(buffer, static_cast<size_t>(count));
-    close(channel[0]);
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return Serialize(bResult, sync.reports);
+    }, text);
+    if (!bRan)
         return run;
 
     const std::vector<std::string> records = Split(text, kRecordEnd);
