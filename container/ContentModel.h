@@ -16,6 +16,9 @@ struct SMediaPart {
     double endTime = 0;
     double startTime = 0;
     uint32_t codec = 0;
+    // As the stream's description gave it: the AudioSpecificConfig, or the H.264 decoder setup
+    // data. An export declares each track with its first part's configuration.
+    std::vector<uint8_t> decoderConfig;
 };
 
 // One file that contributed a stream to a recording. Parts are referred to by their index in the

@@ -36,6 +36,9 @@ struct SExportFragment {
 // One prepared request.
 struct SExportBatch {
     uint32_t id = 0;
+    // The camera of the request: a file may hold other cameras' stream contexts too.
+    std::wstring srid;
+    std::wstring subSourceKey;
     uint64_t estimatedTotalSize = 0;
     std::vector<SExportFragment> fragments; // in day order
     // The files that contributed a part, in order of contribution; a file spanning two days is

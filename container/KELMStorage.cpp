@@ -295,6 +295,7 @@ bool CKELMStorage::MergeSummary(SFileEntry& entry, const SStreamSummary& summary
     part.endTime = summary.lastTime;
     part.startTime = summary.firstTime;
     part.codec = summary.codec;
+    part.decoderConfig = summary.decoderConfig;
     (bAudio ? fileRecord.audioParts : fileRecord.videoParts).push_back(static_cast<uint32_t>(parts.size()));
     parts.push_back(part);
 

@@ -243,11 +243,12 @@ private:
 
     // The target writer, reached from the export receiver during a run. Each answers whether
     // to go on.
+    bool ExportStreamContext(const std::wstring& srid, const std::wstring& subSourceKey);
     bool ExportAudioES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize);
     bool ExportVideoES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize);
     bool ExportUnit(int32_t esno, double time, const uint8_t* pPayload, uint32_t payloadSize);
     bool OpenTarget(bool& bOpened); // bOpened false: the front fragment was given up
-    bool DeclareTracks();
+    bool DeclareTracks(const SExportFragment& fragment);
     bool WriteAudioUnit(double localTime, const uint8_t* pPayload, uint32_t payloadSize);
     bool WriteVideoUnit(double localTime, const uint8_t* pPayload, uint32_t payloadSize);
     bool WriteSample(bool bAudio, const uint8_t* pSample, size_t size, int64_t tick, bool bSync);

@@ -467,6 +467,8 @@ CContainerParse::EFlow CContainerParse::HandleES()
                 return EFlow::Fail;
         }
         const uint8_t* pConfig = m_config.Count() ? m_config.Data() : nullptr;
+        if (pConfig)
+            stream.decoderConfig.assign(pConfig, pConfig + m_config.Count());
         bGoOn = bAudio ? m_receiver.OnAudioES(stream.esno, static_cast<AudioCodecId>(stream.codec), pConfig,
                                               m_config.Count())
                        : m_receiver.OnVideoES(stream.esno, static_cast<VideoCodecId>(stream.codec), pConfig,

@@ -59,6 +59,7 @@ struct SStreamSummary {
     uint32_t codec = 0;
     uint64_t firstPts = 0;
     uint64_t lastPts = 0;
+    std::vector<uint8_t> decoderConfig; // of an audio or video stream, as its description gave it
 };
 
 // Receives the items of a container as the parser meets them. Every operation answers whether

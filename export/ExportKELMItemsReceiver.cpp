@@ -4,6 +4,11 @@
 
 namespace KELMNameSpace {
 
+bool CExportKELMItemsReceiver::OnStreamTag(const std::wstring& srid, const std::wstring& subSourceKey)
+{
+    return m_pStorage->ExportStreamContext(srid, subSourceKey);
+}
+
 bool CExportKELMItemsReceiver::OnAudioES(int32_t esno, AudioCodecId codec, const uint8_t* pConfig,
                                          uint32_t configSize)
 {

@@ -10,6 +10,7 @@ class CExportKELMItemsReceiver : public CKELMItemsReceiverStub {
 public:
     explicit CExportKELMItemsReceiver(CKELMStorage* pStorage) : m_pStorage(pStorage) {}
 
+    bool OnStreamTag(const std::wstring& srid, const std::wstring& subSourceKey) override;
     bool OnAudioES(int32_t esno, AudioCodecId codec, const uint8_t* pConfig, uint32_t configSize) override;
     bool OnVideoES(int32_t esno, VideoCodecId codec, const uint8_t* pConfig, uint32_t configSize) override;
     bool OnUnit(int32_t esno, double time, const uint8_t* pPayload, uint32_t payloadSize) override;

@@ -2,6 +2,7 @@
 // cover each day, the size estimate and the target file name.
 #include "KELMStorage.h"
 
+#include "FileSystemName.h"
 #include "TextConvert.h"
 
 #include <algorithm>
@@ -16,6 +17,11 @@ using UtilsNameSpace::PrefixErrorInfo;
 using UtilsNameSpace::SetErrorInfo;
 
 namespace {
+
+// Room kept in a target's name for a suffix while the file is being written.
+constexpr size_t kWritingSuffixRoom = 16;
+// The least of the Srid a target's name keeps: its hash mark and a character.
+constexpr size_t kMinFrontBytes = 10;
 
 // Two clipped spans closer than this are taken as touching.
 constexpr double kClipStep = 0.001;
@@ -116,10 +122,19 @@ bool CKELMStorage::MakeTargetFileName(const std::wstring& srid, const std::wstri
     std::snprintf(timePart, sizeof(timePart), "%02d.%02d.%s_%02d.%02d-%02d.%02d.mp4", start.tm_mday, start.tm_mon + 1,
                   year.c_str(), start.tm_hour, start.tm_min, end.tm_hour, end.tm_min);
 
-    name = srid + L"_";
+    // The Srid is text from a recording: it goes in as a file-system name, cut so that the whole
+    // name stays within the limit with room for a suffix while the file is being written.
+    std::wstring tail = L"_";
     if (srid.find_first_of(L"_-") == std::wstring::npos)
-        name += displayNumber + L"_";
-    name += UtilsNameSpace::Utf8ToWide(timePart);
+        tail += displayNumber + L"_";
+    tail += UtilsNameSpace::Utf8ToWide(timePart);
+    const size_t tailBytes = UtilsNameSpace::WideToUtf8(tail).size();
+    const size_t limit = kMaxFileSystemNameBytes - kWritingSuffixRoom;
+    if (tailBytes + kMinFrontBytes > limit) {
+        SetErrorInfo(pError, UtilsNameSpace::kErrInvalidArgument, L"Too long display number");
+        return false;
+    }
+    name = MakeFileSystemName(srid, limit - tailBytes) + tail;
     return true;
 }
 
@@ -171,6 +186,8 @@ bool CKELMStorage::PrepareExportFragments(const SExportRequest& request, std::ve
 
     SExportBatch batch;
     batch.id = m_exportBatches.empty() ? 1 : m_exportBatches.back().id + 1;
+    batch.srid = request.srid;
+    batch.subSourceKey = request.subSourceKey;
 
     size_t position = 0;
     double dayStart = request.startTime;

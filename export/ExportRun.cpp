@@ -109,6 +109,8 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
         }
         state.batchEstimatedTotal = batch.estimatedTotalSize;
         state.batchId = batch.id;
+        state.batchSrid = batch.srid;
+        state.batchSubSourceKey = batch.subSourceKey;
         state.batchClosedTargetsSize = 0;
         // Another camera or day: nothing of the previous batch's streams carries over.
         state.audioCodec = 0;
@@ -126,6 +128,7 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
                 return false;
             }
             state.bNewFilePending = true;
+            state.bOtherCamera = false; // until the file's first stream context says otherwise
             SErrorInfo parseError;
             bool bGoOn;
             if (ParseContainer(file.path, false, &receiver, nullptr, &parseError)) {

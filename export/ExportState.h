@@ -34,6 +34,10 @@ struct SExportState {
     // False only while a target is closed without reporting.
     bool bReportLibraryMessages = true;
     uint32_t batchId = 0;
+    // The batch's camera; the descriptions and units of other cameras' stream contexts are skipped.
+    std::wstring batchSrid;
+    std::wstring batchSubSourceKey;
+    bool bOtherCamera = false;
     int32_t audioEsno = 0;
     int32_t videoEsno = 0;
     uint64_t batchEstimatedTotal = 0;
@@ -63,7 +67,6 @@ struct SExportState {
 
     UtilsNameSpace::CMp4FileProvider provider; // its first error is the library error
     CMp4Writer writer{provider};               // open = a target is open
-    bool bTracksDeclared = false;              // at the target's first written sample
     std::wstring targetPath;
     std::wstring targetFileName;
     uint64_t targetEstimatedSize = 0;

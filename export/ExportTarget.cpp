@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace KELMNameSpace {
 
@@ -43,6 +44,34 @@ int64_t ContentEndTick(const SExportState& state)
     return end;
 }
 
+// Readers take a distance of 2^31 ticks (12.4 h) or more between two samples of a track for a
+// broken index and squeeze everything after it to the gap's start. A longer gap (a camera off
+// overnight while its file stayed open) is shortened, for both tracks at once, to a little less,
+// so that the other track's first sample after it still keeps its distance.
+constexpr int64_t kMaxSampleDistance = INT32_MAX;
+constexpr int64_t kShortenedGapRoom = int64_t(600) * kMp4TicksPerSecond;
+
+void ShortenOverlongGap(SExportState& state, double localTime, int64_t& tick)
+{
+    int64_t earliestLast = INT64_MAX;
+    int64_t latestLast = INT64_MIN;
+    for (const STrackTicks* pTrack : {&state.audioTicks, &state.videoTicks}) {
+        if (pTrack->samples > 0) {
+            earliestLast = std::min(earliestLast, pTrack->lastTick);
+            latestLast = std::max(latestLast, pTrack->lastTick);
+        }
+    }
+    if (earliestLast == INT64_MAX || tick - earliestLast <= kMaxSampleDistance)
+        return;
+    const int64_t shortened = earliestLast + kMaxSampleDistance - kShortenedGapRoom;
+    // Moving the clock back past a track's last sample would drop that track's next samples.
+    if (shortened <= latestLast)
+        return;
+    state.clockOriginTime = localTime;
+    state.clockOriginTick = shortened;
+    tick = shortened;
+}
+
 // Places a unit on the target's clock. False when it cannot be written: before the target's
 // start, or not after the track's previous sample.
 bool PlaceOnClock(SExportState& state, const STrackTicks& track, double localTime, int64_t& tick)
@@ -61,6 +90,7 @@ bool PlaceOnClock(SExportState& state, const STrackTicks& track, double localTim
         }
     }
     tick = TickOf(state, localTime);
+    ShortenOverlongGap(state, localTime, tick);
     return tick >= 0 && (track.samples == 0 || tick > track.lastTick);
 }
 
@@ -97,10 +127,18 @@ bool CKELMStorage::ReportTargetError(const SErrorInfo& error)
     return m_pExportEventSync->OnError(m_pExportState->error);
 }
 
+bool CKELMStorage::ExportStreamContext(const std::wstring& srid, const std::wstring& subSourceKey)
+{
+    SExportState* pState = m_pExportState;
+    if (pState)
+        pState->bOtherCamera = srid != pState->batchSrid || subSourceKey != pState->batchSubSourceKey;
+    return true;
+}
+
 bool CKELMStorage::ExportAudioES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize)
 {
     SExportState* pState = m_pExportState;
-    if (!pState)
+    if (!pState || pState->bOtherCamera)
         return true;
     SExportState& state = *pState;
     if (codec == RawAACAudio) {
@@ -119,7 +157,7 @@ bool CKELMStorage::ExportAudioES(int32_t esno, uint32_t codec, const uint8_t* pC
 bool CKELMStorage::ExportVideoES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize)
 {
     SExportState* pState = m_pExportState;
-    if (!pState)
+    if (!pState || pState->bOtherCamera)
         return true;
     SExportState& state = *pState;
     if (codec != H264Video) {
@@ -150,7 +188,7 @@ bool CKELMStorage::ExportVideoES(int32_t esno, uint32_t codec, const uint8_t* pC
 bool CKELMStorage::ExportUnit(int32_t esno, double time, const uint8_t* pPayload, uint32_t payloadSize)
 {
     SExportState* pState = m_pExportState;
-    if (!pState)
+    if (!pState || pState->bOtherCamera)
         return true;
     SExportState& state = *pState;
     const double localTime = time + m_UTCTimeToLocalTimeOffset;
@@ -204,7 +242,6 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
         state.bTargetFailed = false; // a library error while creating counts against this target
         bOpened = state.writer.Create(path, &error);
         if (bOpened) {
-            state.bTracksDeclared = false;
             state.audioFrames = state.audioBytes = state.videoFrames = state.videoBytes = 0;
             state.bClockStarted = false;
             state.audioTicks = STrackTicks();
@@ -218,8 +255,10 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
         }
         if (state.bStopRequested)
             return false;
+        // The day's every kind gets its track now: the muxer takes none after the first sample,
+        // and a later file of the day may bring the kind its first file lacks.
         if (bOpened)
-            return true;
+            return DeclareTracks(fragment);
     }
     if (!ReportTargetError(error))
         return false;
@@ -228,19 +267,52 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
     return true;
 }
 
-bool CKELMStorage::DeclareTracks()
+namespace {
+
+// The first usable configuration among the parts, trying each different one once; false with the
+// first part's failure when none is usable.
+template <typename AddTrack>
+bool AddTrackFromParts(const std::vector<SMediaPart>& parts, AddTrack addTrack, SErrorInfo& error)
+{
+    const std::vector<uint8_t>* pTried = nullptr;
+    for (const SMediaPart& part : parts) {
+        if (pTried && part.decoderConfig == *pTried)
+            continue;
+        SErrorInfo partError;
+        if (addTrack(part.decoderConfig, partError))
+            return true;
+        if (!pTried)
+            error = partError;
+        pTried = &part.decoderConfig;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CKELMStorage::DeclareTracks(const SExportFragment& fragment)
 {
     SExportState& state = *m_pExportState;
     CMp4Writer& writer = state.writer;
-    state.bTracksDeclared = true;
     SErrorInfo error;
-    if (state.videoCodec == H264Video &&
-        !writer.AddVideoTrack(state.sequenceParameterSets, state.pictureParameterSets, &error)) {
+    const auto addVideo = [&writer](const std::vector<uint8_t>& config, SErrorInfo& partError) {
+        ParameterSetList pictureSets;
+        ParameterSetList sequenceSets;
+        // Unreadable setup data leaves no parameter set, which the track refuses in its words.
+        if (!ParseDecoderSetupData(config.data(), config.size(), pictureSets, sequenceSets, nullptr)) {
+            pictureSets.clear();
+            sequenceSets.clear();
+        }
+        return writer.AddVideoTrack(sequenceSets, pictureSets, &partError);
+    };
+    if (!fragment.videoParts.empty() && !AddTrackFromParts(fragment.videoParts, addVideo, error)) {
         if (state.bStopRequested || !ReportTargetError(error))
             return false;
     }
-    if (state.audioCodec == RawAACAudio &&
-        !writer.AddAudioTrack(state.audioDecoderConfig.data(), state.audioDecoderConfig.size(), &error)) {
+    const auto addAudio = [&writer](const std::vector<uint8_t>& config, SErrorInfo& partError) {
+        return writer.AddAudioTrack(config.data(), config.size(), &partError);
+    };
+    if (!fragment.audioParts.empty() && !AddTrackFromParts(fragment.audioParts, addAudio, error)) {
         if (state.bStopRequested || !ReportTargetError(error))
             return false;
     }
@@ -287,14 +359,10 @@ bool CKELMStorage::WriteAudioUnit(double localTime, const uint8_t* pPayload, uin
     SExportState& state = *m_pExportState;
     if (!pPayload || payloadSize == 0)
         return true;
-    if (state.bTracksDeclared && !state.writer.HasTrack(EMp4Track::Audio))
+    if (!state.writer.HasTrack(EMp4Track::Audio) || !state.writer.IsHeaderWritten())
         return true;
     int64_t tick = 0;
     if (!PlaceOnClock(state, state.audioTicks, localTime, tick))
-        return true;
-    if (!state.bTracksDeclared && !DeclareTracks())
-        return false;
-    if (state.bTargetFailed || !state.writer.HasTrack(EMp4Track::Audio))
         return true;
     // The AudioSpecificConfig lives in the track's decoder configuration only: in front of a raw
     // frame it would make that frame undecodable.
@@ -306,7 +374,7 @@ bool CKELMStorage::WriteVideoUnit(double localTime, const uint8_t* pPayload, uin
     SExportState& state = *m_pExportState;
     if (!pPayload || payloadSize <= kNalLengthSize)
         return true;
-    if (state.bTracksDeclared && !state.writer.HasTrack(EMp4Track::Video))
+    if (!state.writer.HasTrack(EMp4Track::Video) || !state.writer.IsHeaderWritten())
         return true;
     const bool bSync = IsSyncSample(pPayload, payloadSize);
     // Pictures before the first sync sample cannot be decoded.
@@ -314,10 +382,6 @@ bool CKELMStorage::WriteVideoUnit(double localTime, const uint8_t* pPayload, uin
         return true;
     int64_t tick = 0;
     if (!PlaceOnClock(state, state.videoTicks, localTime, tick))
-        return true;
-    if (!state.bTracksDeclared && !DeclareTracks())
-        return false;
-    if (state.bTargetFailed || !state.writer.HasTrack(EMp4Track::Video))
         return true;
 
     const uint8_t* pSample = pPayload;

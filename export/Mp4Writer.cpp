@@ -414,8 +414,8 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
     packet.size = static_cast<int>(size);
     packet.stream_index = track.streamIndex;
     packet.dts = packet.pts = static_cast<int64_t>(tick);
-    // The muxer takes each sample's length from the next sample; only the last one's is used.
-    packet.duration = static_cast<int64_t>(track.samples == 0 ? track.firstDuration : tick - track.lastTick);
+    const uint64_t duration = SampleDuration(track, tick);
+    packet.duration = static_cast<int64_t>(duration);
     packet.flags = bSync ? AV_PKT_FLAG_KEY : 0;
     av_packet_rescale_ts(&packet, kTickBase, m_pFormat->streams[track.streamIndex]->time_base);
 
@@ -428,8 +428,21 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
         return false;
     }
     track.lastTick = tick;
+    track.lastDuration = duration;
     ++track.samples;
     return true;
+}
+
+uint64_t CMp4Writer::SampleDuration(const STrack& track, uint64_t tick)
+{
+    // The muxer takes each sample's length from the next sample's time, so only the last one's
+    // counts, and it refuses lengths of 2^31 ticks and more. The time since the previous sample
+    // is a picture's length only while the camera kept recording: after a gap (a camera off
+    // overnight in one open file) the sample lasts as long as the one before it.
+    if (track.samples == 0)
+        return track.firstDuration;
+    const uint64_t interval = tick - track.lastTick;
+    return interval <= kMaxSampleDuration ? interval : track.lastDuration;
 }
 
 bool CMp4Writer::Close(SErrorInfo* pError)

@@ -73,7 +73,11 @@ private:
         uint64_t samples = 0;
         uint64_t lastTick = 0;
         uint64_t firstDuration = 0; // length of a first sample that stays the only one
+        uint64_t lastDuration = 0;
     };
+    // Longer than this since the previous sample is a gap, not a sample's length.
+    static constexpr uint64_t kMaxSampleDuration = 10 * kMp4TicksPerSecond;
+    static uint64_t SampleDuration(const STrack& track, uint64_t tick);
 
     STrack& Track(EMp4Track track) { return m_tracks[static_cast<int>(track)]; }
     const STrack& Track(EMp4Track track) const { return m_tracks[static_cast<int>(track)]; }

@@ -1,5 +1,7 @@
 #include "KelmFilesExporter.h"
 
+#include "FileSystemName.h"
+
 #include <atomic>
 #include <cmath>
 #include <vector>
@@ -180,7 +182,9 @@ void CKelmFilesExporter::process()
 
 QString cameraTargetFolder(const QString& qsExportLocation, const SExportEntry& entry)
 {
-    return qsExportLocation + QStringLiteral("Converted/") + toQString(entry.srid) + QStringLiteral("/")
+    // The Srid is text from a recording, not a path.
+    return qsExportLocation + QStringLiteral("Converted/") + toQString(KELMNameSpace::MakeFileSystemName(entry.srid))
+           + QStringLiteral("/")
            + QStringLiteral("Camera%1").arg(toQString(entry.displayNumber)) + QStringLiteral("/");
 }
 

@@ -63,6 +63,16 @@ void WriteTwoCamerasThreeDays(const QString& qsDir)
               Recording("cam-7", LocalToUtc(2026, 3, 3, 20, 0, 30), LocalToUtc(2026, 3, 3, 20, 0, 33)));
 }
 
+void WriteCamerasWithJsonSrids(const QString& qsDir, const QStringList& slJsonSrids)
+{
+    QDir().mkpath(qsDir);
+    for (int i = 0; i < slJsonSrids.size(); ++i) {
+        KcTest::SRecordingOptions options = Recording("cam", LocalToUtc(2026, 3, 2, 10, 0, 0), LocalToUtc(2026, 3, 2, 10, 0, 3));
+        options.streamInfo = KcTest::SridInfo(slJsonSrids[i].toStdString());
+        WriteFile(qsDir, QStringLiteral("cam%1.kelm").arg(i), options);
+    }
+}
+
 QStringList TwoCamerasThreeDaysTargets()
 {
     // In export order: by day, then display number, then Srid.

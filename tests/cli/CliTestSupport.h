@@ -33,6 +33,10 @@ void WriteTwoCamerasThreeDays(const QString& qsDir);
 // The six files a conversion of that folder writes, relative to the export location.
 QStringList TwoCamerasThreeDaysTargets();
 
+// One 3-second recording per Srid (2 March 2026 10:00 local), in files cam<i>.kelm; each Srid is
+// written into the recording's JSON as given, so it may hold JSON escapes ("a\\nb").
+void WriteCamerasWithJsonSrids(const QString& qsDir, const QStringList& slJsonSrids);
+
 // A file that is no container at all: black-listed with a file error.
 void WriteGarbageFile(const QString& qsPath);
 // A usable one-camera recording ("cam-9", 2 March 10:00 local) whose last record is cut off: a

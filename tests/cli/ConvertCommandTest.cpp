@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 
@@ -62,6 +63,32 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
 
     // Without a terminal the progress is one line per day.
     EXPECT_EQ(run.err.count(" done\n"), 6) << run.err.toStdString();
+}
+
+// Camera names come from the files: whatever they hold, each camera's day is one decodable file
+// two folders below Converted/, and nothing is written anywhere else.
+TEST_F(ConvertCommandTest, CameraNamesFromFilesStayInsideTheExportFolder)
+{
+    const QStringList slSrids = {"../../x", "a/b", "a_b", "..", ".", "line\\nbreak", "back\\\\slash", QString(300, 'n')};
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString qsRecordings = QDir(dir.path()).filePath("recordings");
+    const QString qsOut = QDir(dir.path()).filePath("location/out");
+    WriteCamerasWithJsonSrids(qsRecordings, slSrids);
+    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", qsOut, "--json", qsRecordings});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(JsonObjectOf(run.out)["created"].toInt(), slSrids.size());
+
+    QStringList slTargets;
+    for (const QString& qsFile : FilesUnder(dir.path())) {
+        if (QFileInfo(qsFile).path() == qsRecordings)
+            continue;
+        const QString qsRelative = QDir(qsOut).relativeFilePath(qsFile);
+        EXPECT_TRUE(qsRelative.startsWith("Converted/") && qsRelative.count('/') == 3) << qsFile.toStdString();
+        EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+        slTargets << qsFile;
+    }
+    EXPECT_EQ(slTargets.size(), slSrids.size());
 }
 
 TEST_F(ConvertCommandTest, OnlyTheDaysNamedAreWritten)

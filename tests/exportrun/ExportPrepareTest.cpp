@@ -1,5 +1,6 @@
 // Export fragment preparation: day windows, clipping, estimates, batch ids and target names.
 #include "ExportRunSupport.h"
+#include "FileSystemName.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,61 @@ TEST(MakeTargetFileName, FollowsTheNamingRule)
             EXPECT_EQ(Narrow(error.message), c.message);
         }
     }
+}
+
+// A Srid is text from a recording: as a folder or file name it stays one name, in its place.
+TEST(MakeFileSystemName, KeepsTextFromRecordingsInItsPlace)
+{
+    using KELMNameSpace::MakeFileSystemName;
+    struct SCase {
+        std::wstring srid;
+        std::wstring front; // the name, or its front when it had to change
+        bool bMarked;       // changed: '~' and eight hex digits follow the front
+    };
+    const std::wstring longSrid(300, L'\u00E9'); // two bytes each in UTF-8
+    const SCase cases[] = {
+        {L"CAM 1", L"CAM 1", false},
+        {L"\u041A\u0430\u043C\u0435\u0440\u0430-2.b_c", L"\u041A\u0430\u043C\u0435\u0440\u0430-2.b_c", false},
+        {L"a_b", L"a_b", false},
+        {L"a/b", L"a_b", true},
+        {L"../../x", L".._.._x", true},
+        {L"..", L"_..", true},
+        {L".", L"_.", true},
+        {L"", L"_", true},
+        {L"line\nbreak", L"line_break", true},
+        {L"back\\slash", L"back_slash", true},
+        {std::wstring(L"nul\0x", 5), L"nul_x", true},
+        {L"q?*:<>|\"", L"q_______", true},
+        {longSrid, longSrid.substr(0, 123), true}, // 246 bytes + the mark = 255
+        // Looks like a changed name: marked too, so it cannot meet the name "a/b" became.
+        {MakeFileSystemName(L"a/b"), MakeFileSystemName(L"a/b"), true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(Narrow(c.srid));
+        const std::wstring name = MakeFileSystemName(c.srid);
+        EXPECT_LE(Narrow(name).size(), 255u);
+        if (!c.bMarked) {
+            EXPECT_EQ(name, c.front);
+            continue;
+        }
+        ASSERT_EQ(name.size(), c.front.size() + 9);
+        EXPECT_EQ(name.substr(0, c.front.size()), c.front);
+        EXPECT_EQ(name[c.front.size()], L'~');
+        EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef", c.front.size() + 1), std::wstring::npos);
+    }
+    EXPECT_NE(MakeFileSystemName(L"a/b"), MakeFileSystemName(L"a\\b"));
+    EXPECT_NE(MakeFileSystemName(longSrid), MakeFileSystemName(longSrid + L"x"));
+
+    // The whole target name stays within a name's limit, with room to spare while it is written.
+    std::wstring name;
+    SErrorInfo error;
+    ASSERT_TRUE(CKELMStorage::MakeTargetFileName(std::wstring(300, L'x'), L"1", Local(2026, 3, 1, 10, 0, 0),
+                                                 Local(2026, 3, 1, 11, 0, 0), name, &error));
+    EXPECT_LE(Narrow(name).size(), 239u);
+    const std::wstring tail = L"_1_01.03.26_10.00-11.00.mp4";
+    ASSERT_GT(name.size(), tail.size() + 9);
+    EXPECT_EQ(name.substr(name.size() - tail.size()), tail);
+    EXPECT_EQ(name[name.size() - tail.size() - 9], L'~');
 }
 
 class ExportPrepareTest : public testing::Test {

@@ -147,16 +147,22 @@ TEST_F(ExportRunTest, OneDayWithAudioAndVideo)
     EXPECT_LT(audio.front(), t + 0.6);
 }
 
-TEST_F(ExportRunTest, SamplesKeepTheTimesOfTheirUnits)
+class ExportRunTimesTest : public ExportRunTest, public testing::WithParamInterface<double> {};
+
+// A gap inside one file is kept at its real length, from two seconds to a camera that was off
+// overnight while the file stayed open.
+TEST_P(ExportRunTimesTest, SamplesKeepTheTimesOfTheirUnits)
 {
+    const double gap = GetParam();
     const double t = Local(2026, 3, 1, 10, 0, 0);
-    KcTest::SRecordingOptions options = Recording("CAM1", t, t + 20);
+    KcTest::SRecordingOptions options = Recording("CAM1", t, t + 18 + gap);
     options.audioGaps.push_back({options.startUtc, options.startUtc + 1.5}); // sound starts later
-    options.gaps.push_back({options.startUtc + 5, options.startUtc + 7});    // two seconds of nothing
+    options.gaps.push_back({options.startUtc + 5, options.startUtc + 5 + gap});
     const std::string file = Write("a.kelm", options);
-    Prepare({file}, {Request("CAM1", t, t + 60, Out())});
+    Prepare({file}, {Request("CAM1", t, t + gap + 60, Out())});
     SErrorInfo error;
     ASSERT_TRUE(m_storage.RunExport(&error)) << Narrow(error.message);
+    EXPECT_TRUE(m_sync.errors.empty()) << Narrow(m_sync.errors.front().message);
 
     const SExportFragment& fragment = Fragment(0, 0);
     const KcTest::SMp4Report report = KcTest::InspectMp4(TargetPath(fragment));
@@ -164,9 +170,109 @@ TEST_F(ExportRunTest, SamplesKeepTheTimesOfTheirUnits)
     const std::vector<double> video = WrittenTimes({file}, kVideo, fragment.startTime, fragment.endTime);
     const std::vector<double> audio = WrittenTimes({file}, kAudio, fragment.startTime, fragment.endTime);
     ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
-    ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, video.front(), 0);
-    ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, video.front(), 0);
-    EXPECT_NEAR(static_cast<double>(report.Find("aac")->ticks.front()), 1.5 * 48000, 1024);
+    ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
+    ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
+    const auto before = [&](const std::vector<double>& times) {
+        return std::vector<double>(times.begin(), std::lower_bound(times.begin(), times.end(), t + 5));
+    };
+    const std::vector<double> video1 = before(video), audio1 = before(audio);
+    const std::vector<double> video2(video.begin() + video1.size(), video.end());
+    const std::vector<double> audio2(audio.begin() + audio1.size(), audio.end());
+    const std::vector<int64_t>& videoTicks = report.Find("h264")->ticks;
+    const std::vector<int64_t>& audioTicks = report.Find("aac")->ticks;
+    ExpectTicksFollowTimes(videoTicks, 0, video1, video.front(), 0);
+    ExpectTicksFollowTimes(audioTicks, 0, audio1, video.front(), 0);
+    EXPECT_NEAR(static_cast<double>(audioTicks.front()), 1.5 * 48000, 1024);
+    // Readers refuse 2^31 ticks and more between two samples: a gap longer than 12.4 h keeps
+    // most of its length, and both tracks keep their distances after it.
+    double originTime = video.front();
+    int64_t originTick = 0;
+    if (gap * 48000 >= INT32_MAX) {
+        originTime = std::min(video2.front(), audio2.front());
+        originTick = std::min(videoTicks[video1.size()], audioTicks[audio1.size()]);
+        EXPECT_GT(originTick - videoTicks[video1.size() - 1], 12 * 3600 * 48000LL);
+        EXPECT_LT(audioTicks[audio1.size()] - audioTicks[audio1.size() - 1], int64_t(INT32_MAX));
+    }
+    ExpectTicksFollowTimes(videoTicks, video1.size(), video2, originTime, originTick);
+    ExpectTicksFollowTimes(audioTicks, audio1.size(), audio2, originTime, originTick);
+    // The last picture lasts a picture, not the gap.
+    EXPECT_LT(report.Find("h264")->durationTicks - report.Find("h264")->ticks.back(), 48000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gaps, ExportRunTimesTest, testing::Values(2.0, 13 * 3600.0));
+
+// A file may hold several cameras one after the other; each camera's file holds its own frames
+// only, from the shared file and from the next file of its own.
+TEST_F(ExportRunTest, EachCameraGetsOnlyItsOwnFrames)
+{
+    const double t = Local(2026, 3, 1, 10, 0, 0);
+    const KcTest::SRecordingOptions a1 = Recording("CAMA", t, t + 60);
+    const KcTest::SRecordingOptions b = Recording("CAMB", t + 30, t + 90);
+    const KcTest::SRecordingOptions a2 = Recording("CAMA", t + 60, t + 120);
+    const std::string shared = m_scratch.Path("shared.kelm");
+    {
+        KcTest::CKelmWriter writer(shared);
+        writer.WriteRecording(a1);
+        writer.WriteRecording(b);
+        ASSERT_TRUE(writer.Close());
+    }
+    const std::string next = Write("next.kelm", a2);
+    // The same recordings one camera per file tell which units each MP4 must hold.
+    const std::vector<std::vector<std::string>> alone = {{Write("alone-a1.kelm", a1), Write("alone-a2.kelm", a2)},
+                                                         {Write("alone-b.kelm", b)}};
+    Prepare({shared, next}, {Request("CAMA", t, t + 3600, Out("CAMA")), Request("CAMB", t, t + 3600, Out("CAMB"))});
+    SErrorInfo error;
+    ASSERT_TRUE(m_storage.RunExport(&error)) << Narrow(error.message);
+    EXPECT_TRUE(m_sync.errors.empty() && m_sync.warnings.empty());
+
+    for (size_t batch = 0; batch < 2; ++batch) {
+        const SExportFragment& fragment = Fragment(batch, 0);
+        SCOPED_TRACE(Narrow(fragment.targetFileName));
+        const KcTest::SMp4Report report = KcTest::InspectMp4(TargetPath(fragment));
+        ExpectPlayable(report, {"aac", "h264"});
+        ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
+        const std::vector<double> video = WrittenTimes(alone[batch], kVideo, fragment.startTime, fragment.endTime);
+        const std::vector<double> audio = WrittenTimes(alone[batch], kAudio, fragment.startTime, fragment.endTime);
+        ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
+        ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
+        ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, video.front(), 0);
+        ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, video.front(), 0);
+    }
+}
+
+// A day whose first file lacks one kind still gets that kind from its later files.
+TEST_F(ExportRunTest, KindMissingFromTheFirstFileIsKept)
+{
+    const double t = Local(2026, 3, 1, 10, 0, 0);
+    for (const bool bVideoFirst : {true, false}) {
+        SCOPED_TRACE(bVideoFirst ? "video first" : "audio first");
+        CKELMStorage storage;
+        CRecordingExportSync sync;
+        storage.SetExportEventSync(&sync);
+        KcTest::SRecordingOptions first = Recording("CAM1", t, t + 10);
+        (bVideoFirst ? first.audio : first.video) = false;
+        const std::string prefix = bVideoFirst ? "v-" : "a-";
+        const std::string a = Write(prefix + "a.kelm", first);
+        const std::string b = Write(prefix + "b.kelm", Recording("CAM1", t + 10, t + 20));
+        LoadAndSetOffset(storage, {a, b});
+        SErrorInfo error;
+        ASSERT_TRUE(storage.PrepareExportFragments(Request("CAM1", t, t + 60, Out(prefix + "CAM1")), nullptr, nullptr,
+                                                   &error));
+        ASSERT_TRUE(storage.RunExport(&error)) << Narrow(error.message);
+        EXPECT_TRUE(sync.errors.empty());
+
+        const SExportFragment& fragment = storage.GetExportBatches().at(0).fragments.at(0);
+        const KcTest::SMp4Report report = KcTest::InspectMp4(TargetPath(fragment));
+        ExpectPlayable(report, {"aac", "h264"});
+        ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
+        const std::vector<double> video = WrittenTimes({a, b}, kVideo, fragment.startTime, fragment.endTime);
+        const std::vector<double> audio = WrittenTimes({a, b}, kAudio, fragment.startTime, fragment.endTime);
+        ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
+        ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
+        const double origin = std::min(video.front(), audio.front());
+        ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, origin, 0);
+        ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, origin, 0);
+    }
 }
 
 class ExportRunGapTest : public ExportRunTest, public testing::WithParamInterface<double> {};
@@ -449,8 +555,9 @@ TEST_P(ExportRunStopTest, StopsAtTheReport)
     for (const std::string& file : m_scratch.FilesUnder("out"))
         left.push_back(std::filesystem::path(file).filename().string());
     EXPECT_EQ(left, m_sync.targetEnds);
+    // The day's first file has no usable sound, its later files do: the sound is not lost.
     for (const std::string& file : m_scratch.FilesUnder("out"))
-        ExpectPlayable(KcTest::InspectMp4(m_scratch.Path("out/" + file)), {"h264"});
+        ExpectPlayable(KcTest::InspectMp4(m_scratch.Path("out/" + file)), {"aac", "h264"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
