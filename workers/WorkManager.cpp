@@ -250,6 +250,11 @@ void CWorkManager::onExportError(ulong ulFragmentID, QString qsError, QString qs
         logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: Out of disk space. File: %2").arg(nCode).arg(qsFileName));
     else
         logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: %2. File: %3").arg(nCode).arg(qsError, qsFileName));
+    if (m_qsFirstExportError.isEmpty())
+        m_qsFirstExportError = qsError;
+    // The target's message names the file and says the storage is full; the export stops.
+    if (nCode == kOutOfDiskSpaceCode && m_qsDiskFullError.isEmpty())
+        m_qsDiskFullError = qsError;
     emit exportError(ulFragmentID, qsError, qsFileName, nCode);
 }
 
@@ -505,7 +510,14 @@ bool CWorkManager::startExporter()
     bool bConnected = connectWorkerThread(pWorker, pThread.get(), this);
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::workDone, this, &CWorkManager::onExportDone));
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::workStarted, this, &CWorkManager::exportingStarted));
-    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportResults, this, &CWorkManager::exportResults));
+    m_qsFirstExportError.clear();
+    m_qsDiskFullError.clear();
+    m_ulExportedCount = 0;
+    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportResults, this,
+                               [this](ulong ulNumExported, ulong ulNumTotal) {
+                                   m_ulExportedCount = ulNumExported;
+                                   emit exportResults(ulNumExported, ulNumTotal);
+                               }));
     bConnected &= bool(
         connect(pWorker, &CKelmFilesExporter::exportProgressState, this, &CWorkManager::onExportingProgress));
     bConnected &= bool(
@@ -540,13 +552,21 @@ void CWorkManager::onExportDone()
     if (m_bQuitRequested)
         quitApplication();
 
-    if (m_completionStatus == csCancelled) {
+    if (m_completionStatus == csCancelled && !m_qsDiskFullError.isEmpty()) {
+        // Stopped because the disk is full, not by the user: the page says why.
+        emit activateVideosConvertedFrm(m_qsDiskFullError);
+        logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Export stopped: %1").arg(m_qsDiskFullError));
+    } else if (m_completionStatus == csCancelled) {
         emit activateAnalyzeErrorsFrm(tr("Export was cancelled"), tr("Creating selected videofiles was cancelled."),
                                       KcForms::ufVideosFoundFrm);
         logWrite(KcLog::INFO, kTagWM, QStringLiteral("Export was cancelled"));
     } else if (m_completionStatus == csError) {
         emit activateVideosConvertedFrm(tr("Creating videofiles failed. Please, contact support."));
         logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Export finished with an error: %1").arg(m_qsLastLogError));
+    } else if (m_ulExportedCount == 0 && !m_qsFirstExportError.isEmpty()) {
+        // Every target failed: the first one's reason is the page's.
+        emit activateVideosConvertedFrm(m_qsFirstExportError);
+        logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Export created no file: %1").arg(m_qsFirstExportError));
     } else {
         emit activateVideosConvertedFrm();
         logWrite(KcLog::INFO, kTagWM, QStringLiteral("Export finished OK"));

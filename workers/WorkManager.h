@@ -152,6 +152,10 @@ private:
     CompletionStatus m_completionStatus = csOk;
     QString m_qsLastError;
     QString m_qsLastLogError;
+    // What the results page of an export says when no file came of it or the disk filled up.
+    QString m_qsFirstExportError;
+    QString m_qsDiskFullError;
+    ulong m_ulExportedCount = 0;
     ulong m_ulUnitsPassed = 0;
     CancelFlag m_cancelFlag{0};
     bool m_bQuitRequested = false;

@@ -325,6 +325,40 @@ TEST_F(WorkManagerTest, FailedExportShowsTheConvertedStateWithAnError)
     EXPECT_EQ(m_manager.lastLogError(), "Export failed. Content not loaded");
 }
 
+// An export that made no file, or that a full disk stopped, says why on the results page and is
+// not logged as finished OK.
+TEST_F(WorkManagerTest, ExportWithoutAFileOrStoppedByAFullDiskShowsTheReason)
+{
+    WriteRecording(m_in, "cam1.kelm", AcrossMidnight("CAM1"));
+    Analyze({m_in.path()});
+    m_manager.setExportLocation(m_out.path());
+    ASSERT_TRUE(m_manager.prepareExportBatches());
+    QSignalSpy convertedError(&m_manager, kConvertedFrmError);
+    QSignalSpy errorsFrm(&m_manager, kErrorsFrmText);
+
+    // A file where the camera folders go: every target fails.
+    QFile blocker(QDir(m_out.path()).filePath("Converted"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_manager.onStartExport();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(convertedError.size(), 1);
+    EXPECT_TRUE(convertedError[0][0].toString().startsWith("Target path '")) << convertedError[0][0].toString().toStdString();
+    ASSERT_TRUE(QFile::remove(blocker.fileName()));
+
+    // The videos-found form stops an export whose target found the disk full.
+    ASSERT_TRUE(m_manager.prepareExportBatches());
+    m_gate.Arm();
+    m_manager.onStartExport();
+    m_manager.onExportError(1, "Target file write error: 28 No space left on device", "x.mp4", 24);
+    m_manager.onCancelProcessing();
+    m_gate.Release();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(convertedError.size(), 2);
+    EXPECT_EQ(convertedError[1][0].toString(), "Target file write error: 28 No space left on device");
+    EXPECT_TRUE(errorsFrm.isEmpty());
+}
+
 TEST_F(WorkManagerTest, QuitDuringExportCancelsItAndQuitsWhenItEnds)
 {
     WriteRecording(m_in, "cam1.kelm", AcrossMidnight("CAM1"));
