@@ -17,6 +17,8 @@
 #include <QSet>
 #include <QStorageInfo>
 
+#include <cmath>
+
 namespace KcCli {
 
 using KcWorkers::ExportedSrids;
@@ -182,6 +184,7 @@ QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession
         {QStringLiteral("errors"), errors},
         {QStringLiteral("cancelled"), result.bCancelled},
         {QStringLiteral("file_errors"), fileErrors},
+        {QStringLiteral("offset"), result.fOffset},
     };
 }
 
@@ -236,6 +239,9 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
         progress.printLine(QStringLiteral("kelmconv convert: ") + session.failureText());
         return kExitFailed;
     }
+    // The zone decides every day and name: say which one was used, as scan does.
+    progress.printLine(QStringLiteral("kelmconv convert: local time is ") +
+                       OffsetText(int(std::lround(session.manager().storage().GetUTCTimeToLocalTimeOffset()))));
     const QMap<ulong, SPlannedDay> days = PlanDays(session);
     progress.setDays(days);
     quint64 ullNeeded = 0;
@@ -252,6 +258,7 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
     SConvertResult result = CollectResult(session, days, exportStart);
     result.bCancelled = outcome == EJobOutcome::Cancelled;
+    result.fOffset = session.manager().storage().GetUTCTimeToLocalTimeOffset();
     if (outcome == EJobOutcome::Cancelled)
         err << "kelmconv convert: cancelled; the files finished before are kept\n";
     else if (outcome == EJobOutcome::Failed)

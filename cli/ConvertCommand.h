@@ -20,6 +20,7 @@ struct SConvertResult {
     ulong ulTotal = 0;
     QStringList slFiles; // full paths of the MP4 files written, in export order
     bool bCancelled = false;
+    double fOffset = 0; // local time = UTC + this, in seconds
 };
 
 // The prepared batches as days to report on, by batch id: the videos-found form's panes during

@@ -41,7 +41,10 @@ bool TakeValue(const QStringList& arguments, int& index, const QString& qsName, 
 
 bool ParseTimeZone(const QString& qsText, QTimeZone& zone)
 {
-    static const QRegularExpression offsetPattern(QStringLiteral("^UTC([+-])(\\d{1,2})(?::(\\d{2}))?$"));
+    // "utc+3" too: the time zone library would read it as a POSIX rule, whose sign is the other way
+    // round (three hours west of UTC).
+    static const QRegularExpression offsetPattern(QStringLiteral("^UTC([+-])(\\d{1,2})(?::(\\d{2}))?$"),
+                                                  QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = offsetPattern.match(qsText);
     if (match.hasMatch()) {
         const int nHours = match.captured(2).toInt();
@@ -55,6 +58,9 @@ bool ParseTimeZone(const QString& qsText, QTimeZone& zone)
         return zone.isValid();
     }
     if (qsText.isEmpty())
+        return false;
+    // Only the zone database's ids: anything else ("gmt+3", "XYZ-3") would be taken as a POSIX rule.
+    if (!QTimeZone::isTimeZoneIdAvailable(qsText.toUtf8()))
         return false;
     const QTimeZone named(qsText.toUtf8());
     if (!named.isValid())

@@ -22,7 +22,7 @@ struct SJobOptions {
 // value may also follow "=". False with the problem in qsProblem on a usage error.
 bool ParseJobOptions(const QStringList& arguments, bool bConvert, SJobOptions& options, QString& qsProblem);
 
-// "UTC+3", "UTC-5", "UTC+5:30" or an IANA id such as "Europe/Moscow". Like the desktop program's
+// "UTC+3", "UTC-5", "UTC+5:30" in any letter case, or an IANA id such as "Europe/Moscow". Like the desktop program's
 // selector, the result is a fixed-offset zone of the standard offset (daylight saving ignored),
 // taken at the current moment for an IANA id. False for anything else.
 bool ParseTimeZone(const QString& qsText, QTimeZone& zone);

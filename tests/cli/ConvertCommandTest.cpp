@@ -47,7 +47,9 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = JsonObjectOf(run.out);
-    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "total"}));
+    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "offset", "total"}));
+    EXPECT_EQ(result["offset"].toDouble(), 3 * 3600);
+    EXPECT_TRUE(run.err.contains("kelmconv convert: local time is UTC+3\n")) << run.err.toStdString();
     EXPECT_EQ(result["created"].toInt(), 6);
     EXPECT_EQ(result["total"].toInt(), 6);
     EXPECT_FALSE(result["cancelled"].toBool());

@@ -21,7 +21,7 @@ TEST(JobOptionsTest, OffsetZonesAreFixed)
         int nOffset;
     };
     const SCase cases[] = {{"UTC+3", 3 * 3600}, {"UTC-5", -5 * 3600}, {"UTC+0", 0}, {"UTC+5:30", 5 * 3600 + 1800},
-                           {"UTC+14", 14 * 3600}};
+                           {"UTC+14", 14 * 3600}, {"utc+3", 3 * 3600}, {"Utc-5", -5 * 3600}};
     for (const SCase& c : cases) {
         QTimeZone zone;
         ASSERT_TRUE(ParseTimeZone(c.pText, zone)) << c.pText;
@@ -43,7 +43,7 @@ TEST(JobOptionsTest, NamedZonesKeepTheirStandardOffsetAllYear)
 
 TEST(JobOptionsTest, UnknownZonesAreRefused)
 {
-    for (const char* pText : {"", "Mars/Olympus", "UTC+15", "UTC+3:60", "UTC3", "+3"}) {
+    for (const char* pText : {"", "Mars/Olympus", "UTC+15", "UTC+3:60", "UTC3", "+3", "gmt+3", "XYZ-3"}) {
         QTimeZone zone;
         EXPECT_FALSE(ParseTimeZone(pText, zone)) << pText;
     }
