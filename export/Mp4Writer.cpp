@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,6 +20,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
+#include <libavutil/opt.h>
 }
 
 namespace KELMNameSpace {
@@ -34,6 +36,38 @@ constexpr AVRational kTickBase = {1, kMp4TicksPerSecond};
 constexpr size_t kMaxLogText = 65536;
 constexpr size_t kMaxSequenceParameterSets = 31; // avcC keeps the count in 5 bits
 constexpr size_t kMaxPictureParameterSets = 255;
+
+// Upper bounds of the index (moov) the muxer writes: the boxes of the movie and of each track
+// (headers, edit list, sample description with its decoder configuration, metadata), then per
+// sample its time entry, composition offset (video), size, chunk entry and 64-bit chunk offset
+// (a sample may start a chunk of its own), and its sync-table entry (video).
+constexpr uint64_t kIndexMovieBytes = 8192;
+constexpr uint64_t kIndexTrackBytes = 2048;
+constexpr uint64_t kIndexTimeEntryBytes = 8;
+constexpr uint64_t kIndexVideoSampleBytes = 8 + 4 + 12 + 8; // composition offset, size, chunk, offset
+constexpr uint64_t kIndexAudioSampleBytes = 4 + 12 + 8;
+constexpr uint64_t kIndexSyncEntryBytes = 4;
+constexpr uint64_t kFreeBoxHeaderBytes = 8;
+
+uint32_t ReadBigEndian32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// "2026-03-01T09:00:00.250000Z", as the muxer reads creation times.
+std::string Iso8601Utc(double utcSeconds)
+{
+    const time_t whole = static_cast<time_t>(utcSeconds);
+    struct tm fields {};
+    if (!gmtime_r(&whole, &fields))
+        return std::string();
+    char text[64];
+    const size_t length = std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S", &fields);
+    const int microseconds =
+        std::min(999999, static_cast<int>((utcSeconds - static_cast<double>(whole)) * 1e6));
+    std::snprintf(text + length, sizeof(text) - length, ".%06dZ", std::max(0, microseconds));
+    return text;
+}
 
 const wchar_t* TrackName(EMp4Track track) { return track == EMp4Track::Video ? L"Video" : L"Audio"; }
 
@@ -205,6 +239,11 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
     m_bHeaderWritten = false;
     m_bBroken = false;
     m_fileError = SErrorInfo();
+    m_creationTime = -1;
+    m_expectedVideoSamples = m_expectedAudioSamples = 0;
+    m_reservedIndexSize = 0;
+    m_bReservedRoomMarked = false;
+    m_bUsedSecondPass = false;
 
     const std::string utf8Path = UtilsNameSpace::WideToUtf8(path);
     if (!m_pPacket)
@@ -229,7 +268,9 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
         LibraryFailure(kContext, pError);
         // Nothing was written yet: an empty file is no use to anyone.
         m_provider.Close();
-        UtilsNameSpace::DeleteFilePath(path);
+        SErrorInfo deletion;
+        if (!UtilsNameSpace::DeleteFilePath(path, &deletion) && pError)
+            pError->message += L"; " + deletion.message;
         return false;
     }
     m_pIo.reset(pIo);
@@ -307,6 +348,7 @@ bool CMp4Writer::AddVideoTrack(const ParameterSetList& sequenceParameterSets,
     }
     STrack& track = Track(EMp4Track::Video);
     track.streamIndex = pStream->index;
+    track.configSize = avcC.size();
     // Players drop a picture of zero length; a lone one is shown for a frame at 25 fps.
     track.firstDuration = kMp4TicksPerSecond / 25;
     return true;
@@ -345,6 +387,7 @@ bool CMp4Writer::AddAudioTrack(const uint8_t* pConfig, size_t configSize, SError
     }
     STrack& track = Track(EMp4Track::Audio);
     track.streamIndex = pStream->index;
+    track.configSize = configSize;
     track.firstDuration = static_cast<uint64_t>(av_rescale(config.frameLength, kMp4TicksPerSecond, config.sampleRate));
     return true;
 }
@@ -371,6 +414,20 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
     // starts at its first sample's tick instead of the nearest millisecond.
     AVDictionary* pOptions = nullptr;
     av_dict_set_int(&pOptions, "movie_timescale", kMp4TicksPerSecond, 0);
+    if (m_creationTime >= 0) {
+        const std::string creationTime = Iso8601Utc(m_creationTime);
+        if (!creationTime.empty())
+            av_dict_set(&m_pFormat->metadata, "creation_time", creationTime.c_str(), 0);
+    }
+    // The index goes in front of the media data, so that a player can start before it has read
+    // the whole file: into room kept for it when the sample counts are known, else by a second
+    // pass at close.
+    const uint64_t reserve =
+        m_expectedVideoSamples != 0 || m_expectedAudioSamples != 0 ? IndexBound(true) : 0;
+    if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX))
+        av_dict_set_int(&pOptions, "moov_size", static_cast<int64_t>(reserve), 0);
+    else
+        av_dict_set(&pOptions, "movflags", "+faststart", 0);
     const int headerResult = avformat_write_header(m_pFormat.get(), &pOptions);
     av_dict_free(&pOptions);
     if (headerResult < 0) {
@@ -379,6 +436,77 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
         return false;
     }
     m_bHeaderWritten = true;
+    if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX)) {
+        m_reservedIndexSize = reserve;
+        m_bReservedRoomMarked = MarkReservedRoom();
+        if (m_provider.HasError()) {
+            m_bBroken = true;
+            LibraryFailure(kContext, pError);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CMp4Writer::SetExpectedSamples(uint64_t videoSamples, uint64_t audioSamples)
+{
+    m_expectedVideoSamples = videoSamples;
+    m_expectedAudioSamples = audioSamples;
+}
+
+uint64_t CMp4Writer::IndexBound(bool bExpected) const
+{
+    uint64_t bound = kIndexMovieBytes;
+    for (EMp4Track kind : {EMp4Track::Video, EMp4Track::Audio}) {
+        const STrack& track = Track(kind);
+        if (track.streamIndex < 0)
+            continue;
+        const bool bVideo = kind == EMp4Track::Video;
+        const uint64_t samples = bExpected ? (bVideo ? m_expectedVideoSamples : m_expectedAudioSamples) : track.samples;
+        // Announced counts say nothing of the intervals and sync samples: assume the worst.
+        const uint64_t timeEntries = bExpected ? samples : track.intervalRuns + 1;
+        const uint64_t syncEntries = bVideo ? (bExpected ? samples : track.syncSamples) : 0;
+        bound += kIndexTrackBytes + track.configSize + timeEntries * kIndexTimeEntryBytes +
+                 samples * (bVideo ? kIndexVideoSampleBytes : kIndexAudioSampleBytes) +
+                 syncEntries * kIndexSyncEntryBytes;
+    }
+    return bound;
+}
+
+bool CMp4Writer::MarkReservedRoom()
+{
+    // The muxer skips the room it keeps; until the index is written there it would read as
+    // garbage after the file-type box.
+    AVIOContext* pIo = m_pFormat->pb;
+    avio_flush(pIo);
+    if (pIo->error < 0 || m_provider.HasError())
+        return false;
+    const uint64_t end = m_provider.Position();
+    uint8_t head[8];
+    if (!m_provider.Seek(0) || !m_provider.Read(head, sizeof(head)))
+        return false;
+    const uint64_t typeBoxSize = ReadBigEndian32(head);
+    bool bMarked = false;
+    if (std::memcmp(head + 4, "ftyp", 4) == 0 && typeBoxSize + m_reservedIndexSize + kFreeBoxHeaderBytes <= end) {
+        const uint32_t size = static_cast<uint32_t>(m_reservedIndexSize);
+        const uint8_t freeBox[8] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+                                    'f', 'r', 'e', 'e'};
+        bMarked = m_provider.Seek(typeBoxSize) && m_provider.Write(freeBox, sizeof(freeBox));
+    }
+    return m_provider.Seek(end) && bMarked;
+}
+
+bool CMp4Writer::ChooseIndexPlacement()
+{
+    // The muxer closes the kept room with a free box of its own, which needs its header's bytes.
+    if (m_reservedIndexSize == 0 || IndexBound(false) + kFreeBoxHeaderBytes <= m_reservedIndexSize)
+        return true;
+    if (!m_bReservedRoomMarked)
+        return false;
+    void* pMuxer = m_pFormat->priv_data;
+    if (av_opt_set_int(pMuxer, "moov_size", 0, 0) < 0 || av_opt_set(pMuxer, "movflags", "+faststart", 0) < 0)
+        return false;
+    m_bUsedSecondPass = true;
     return true;
 }
 
@@ -427,6 +555,14 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
         LibraryFailure(context.c_str(), pError);
         return false;
     }
+    if (track.samples != 0) {
+        const uint64_t interval = tick - track.lastTick;
+        if (track.samples == 1 || interval != track.lastInterval)
+            ++track.intervalRuns;
+        track.lastInterval = interval;
+    }
+    if (bSync)
+        ++track.syncSamples;
     track.lastTick = tick;
     ++track.samples;
     return true;
@@ -438,10 +574,19 @@ bool CMp4Writer::Close(SErrorInfo* pError)
         return true;
     m_provider.ClearError();
     bool bOk = true;
-    if (m_bHeaderWritten)
-        bOk = av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
+    bool bPlaced = true;
+    if (m_bHeaderWritten) {
+        bPlaced = ChooseIndexPlacement();
+        // Without a place for it the index would overwrite media data.
+        bOk = bPlaced && av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
+    }
     Release();
     bOk = m_provider.Close() && bOk;
+    if (!bPlaced) {
+        SetErrorInfo(pError, UtilsNameSpace::kErrGeneral,
+                     L"Target file close error: no room for the index at the front of the file");
+        return false;
+    }
     if (!bOk)
         LibraryFailure(L"Target file close error", pError);
     return bOk;
