@@ -37,16 +37,25 @@ constexpr size_t kMaxLogText = 65536;
 constexpr size_t kMaxSequenceParameterSets = 31; // avcC keeps the count in 5 bits
 constexpr size_t kMaxPictureParameterSets = 255;
 
-// Upper bounds of the index (moov) the muxer writes: the boxes of the movie and of each track
-// (headers, edit list, sample description with its decoder configuration, metadata), then per
-// sample its time entry, composition offset (video), size, chunk entry and 64-bit chunk offset
-// (a sample may start a chunk of its own), and its sync-table entry (video).
+// The index (moov) the muxer writes: the boxes of the movie and of each track (headers, edit list,
+// sample description with its decoder configuration, metadata: bounded by these), then tables
+// with an entry per sample (size), per sync sample, per run of equal sample intervals, per chunk
+// (offset) and per change of the samples in a chunk.
 constexpr uint64_t kIndexMovieBytes = 8192;
 constexpr uint64_t kIndexTrackBytes = 2048;
-constexpr uint64_t kIndexTimeEntryBytes = 8;
-constexpr uint64_t kIndexVideoSampleBytes = 8 + 4 + 12 + 8; // composition offset, size, chunk, offset
-constexpr uint64_t kIndexAudioSampleBytes = 4 + 12 + 8;
+constexpr uint64_t kIndexSizeEntryBytes = 4;
 constexpr uint64_t kIndexSyncEntryBytes = 4;
+constexpr uint64_t kIndexTimeEntryBytes = 8;
+constexpr uint64_t kIndexChunkEntryBytes = 12;
+constexpr uint64_t kIndexShortOffsetBytes = 4;
+constexpr uint64_t kIndexLongOffsetBytes = 8;
+// The muxer closes a chunk at 1 MiB; counting at half that only overestimates.
+constexpr uint64_t kChunkBytesCounted = 512 * 1024;
+// Room kept at the start, per announced sample: sizes and chunk offsets, the sync table of a
+// camera with frequent key frames and the tables of a steady clock, with headroom. The close
+// checks the real need and makes the second pass when the room is too small.
+constexpr uint64_t kReserveVideoSampleBytes = 16;
+constexpr uint64_t kReserveAudioSampleBytes = 8;
 constexpr uint64_t kFreeBoxHeaderBytes = 8;
 
 uint32_t ReadBigEndian32(const uint8_t* p)
@@ -244,6 +253,7 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
     m_reservedIndexSize = 0;
     m_bReservedRoomMarked = false;
     m_bUsedSecondPass = false;
+    m_lastTrack = -1;
 
     const std::string utf8Path = UtilsNameSpace::WideToUtf8(path);
     if (!m_pPacket)
@@ -457,18 +467,28 @@ void CMp4Writer::SetExpectedSamples(uint64_t videoSamples, uint64_t audioSamples
 uint64_t CMp4Writer::IndexBound(bool bExpected) const
 {
     uint64_t bound = kIndexMovieBytes;
+    uint64_t mediaBytes = 0;
+    for (const STrack& track : m_tracks)
+        mediaBytes += track.bytes;
+    // Chunk offsets take 64 bits once the media data reaches past 4 GiB (with room to spare for
+    // the index moved in front of it).
+    const uint64_t offsetBytes =
+        mediaBytes + (1ull << 28) < (1ull << 32) ? kIndexShortOffsetBytes : kIndexLongOffsetBytes;
     for (EMp4Track kind : {EMp4Track::Video, EMp4Track::Audio}) {
         const STrack& track = Track(kind);
         if (track.streamIndex < 0)
             continue;
         const bool bVideo = kind == EMp4Track::Video;
-        const uint64_t samples = bExpected ? (bVideo ? m_expectedVideoSamples : m_expectedAudioSamples) : track.samples;
-        // Announced counts say nothing of the intervals and sync samples: assume the worst.
-        const uint64_t timeEntries = bExpected ? samples : track.intervalRuns + 1;
-        const uint64_t syncEntries = bVideo ? (bExpected ? samples : track.syncSamples) : 0;
-        bound += kIndexTrackBytes + track.configSize + timeEntries * kIndexTimeEntryBytes +
-                 samples * (bVideo ? kIndexVideoSampleBytes : kIndexAudioSampleBytes) +
-                 syncEntries * kIndexSyncEntryBytes;
+        bound += kIndexTrackBytes + track.configSize;
+        if (bExpected) {
+            bound += bVideo ? m_expectedVideoSamples * kReserveVideoSampleBytes
+                            : m_expectedAudioSamples * kReserveAudioSampleBytes;
+            continue;
+        }
+        bound += track.samples * kIndexSizeEntryBytes + (track.intervalRuns + 1) * kIndexTimeEntryBytes +
+                 track.chunks * offsetBytes + (track.chunkTableEntries + 1) * kIndexChunkEntryBytes;
+        if (bVideo)
+            bound += track.syncSamples * kIndexSyncEntryBytes;
     }
     return bound;
 }
@@ -563,6 +583,22 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
     }
     if (bSync)
         ++track.syncSamples;
+    const int trackIndex = static_cast<int>(trackKind);
+    if (track.chunks == 0 || m_lastTrack != trackIndex || track.chunkBytes + size > kChunkBytesCounted) {
+        if (track.chunks != 0 && track.chunkSamples != track.lastChunkSamples)
+            ++track.chunkTableEntries;
+        // A chunk closed by its size may be one the muxer merges: count the change it may make.
+        if (track.chunks != 0 && m_lastTrack == trackIndex)
+            track.chunkTableEntries += 2;
+        track.lastChunkSamples = track.chunkSamples;
+        ++track.chunks;
+        track.chunkBytes = 0;
+        track.chunkSamples = 0;
+    }
+    track.chunkBytes += size;
+    ++track.chunkSamples;
+    track.bytes += size;
+    m_lastTrack = trackIndex;
     track.lastTick = tick;
     ++track.samples;
     return true;

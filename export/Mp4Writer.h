@@ -90,6 +90,14 @@ private:
         uint64_t syncSamples = 0;
         uint64_t lastInterval = 0;
         uint64_t intervalRuns = 0; // runs of equal intervals: the entries of the time table
+        // Chunks as the muxer forms them (samples that follow each other in the file, up to a
+        // size), counted so that the index is never underestimated: more chunks, more changes.
+        uint64_t chunks = 0;
+        uint64_t chunkBytes = 0;
+        uint64_t chunkSamples = 0;
+        uint64_t lastChunkSamples = 0;
+        uint64_t chunkTableEntries = 0; // changes of samples per chunk
+        uint64_t bytes = 0;
         size_t configSize = 0;
     };
 
@@ -122,6 +130,7 @@ private:
     uint64_t m_reservedIndexSize = 0;
     bool m_bReservedRoomMarked = false;
     bool m_bUsedSecondPass = false;
+    int m_lastTrack = -1; // of the sample written last
     UtilsNameSpace::SErrorInfo m_fileError; // the first file error of the current target
 };
 

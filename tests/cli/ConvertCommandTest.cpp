@@ -46,7 +46,7 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = JsonObjectOf(run.out);
-    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "total"}));
+    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "skipped", "total"}));
     EXPECT_EQ(result["created"].toInt(), 6);
     EXPECT_EQ(result["total"].toInt(), 6);
     EXPECT_FALSE(result["cancelled"].toBool());
