@@ -12,7 +12,7 @@ namespace {
 const SCommand kCommands[] = {
     {"info", "[--json] FILE...", "show the records, streams, warnings and errors of .kelm files", &RunInfo},
     {"scan", "[--tz ZONE] [--json] PATH...", "find and analyze .kelm files; list the days of every camera", &RunScan},
-    {"convert", "[--tz ZONE] [--out DIR] [--only KEY]... [--json] PATH...",
+    {"convert", "[--tz ZONE] [--out DIR] [--only KEY]... [--skip-existing | --overwrite] [--json] PATH...",
      "write one MP4 file per camera and day into DIR/Converted/", &RunConvert},
 };
 

@@ -35,14 +35,17 @@ const char kConvertHelp[] =
     "              its standard offset applies all year. Default: the system's zone\n"
     "  --out DIR   the export location. Default: the desktop\n"
     "  --only KEY  export only this day (a key as 'kelmconv scan' lists it); may be repeated\n"
-    "  --json      end with one JSON object: created, total, files, errors, cancelled\n"
+    "  --skip-existing  leave a day alone whose MP4 file is already there (it counts as\n"
+    "              done), so that an interrupted batch can be resumed\n"
+    "  --overwrite replace the MP4 file of a day that is already there (the default)\n"
+    "  --json      end with one JSON object: created, total, files, skipped, errors, cancelled\n"
     "\n"
     "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
+    "A day is written under its name plus \".part\" and renamed when complete, so a file under\n"
+    "its final name is always whole; an earlier file of that day stays until then.\n"
     "Exit status: 0 when every selected day was written, 1 when a day failed, no .kelm file was\n"
     "found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
 
-// A file's time stamp may be coarser than the clock that marked the start of the export.
-constexpr qint64 kTimeStampSlackSeconds = 2;
 
 void ReportAnalysisProblems(const CWorkSession& session, CProgressPrinter& progress)
 {
@@ -98,6 +101,39 @@ bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrint
     return false;
 }
 
+// The days whose file is there already; their entries are left out of the export.
+QStringList SkipExistingDays(ExportedSrids& exportedSrids, const QMap<ulong, SPlannedDay>& days,
+                             CProgressPrinter& progress)
+{
+    QStringList slSkipped;
+    for (const SPlannedDay& day : days) {
+        if (day.qsKey.isEmpty() || !QFileInfo(day.qsPath).isFile())
+            continue;
+        const auto found = exportedSrids.find(KcWorkers::toWString(day.qsKey));
+        if (found == exportedSrids.end())
+            continue;
+        found->second.bEnabled = false;
+        slSkipped << day.qsPath;
+        KcLog::logWrite(KcLog::INFO, QStringLiteral("Main"),
+                        QStringLiteral("Skipped, the file exists: %1").arg(day.qsPath));
+        progress.printLine(QStringLiteral("[%1] skipped, the file exists: %2").arg(day.qsLabel, day.qsPath));
+    }
+    return slSkipped;
+}
+
+// When each day file that is there was last changed: a rename gives the file of this run a new
+// change time, while a day the run did not finish keeps the earlier run's file unchanged.
+QMap<QString, QDateTime> ChangeTimes(const QMap<ulong, SPlannedDay>& days)
+{
+    QMap<QString, QDateTime> times;
+    for (const SPlannedDay& day : days) {
+        const QFileInfo info(day.qsPath);
+        if (info.isFile())
+            times.insert(day.qsPath, info.metadataChangeTime());
+    }
+    return times;
+}
+
 } // namespace
 
 QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
@@ -131,7 +167,7 @@ QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
 }
 
 SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
-                             const QDateTime& exportStart)
+                             const QMap<QString, QDateTime>& earlierFiles)
 {
     QSet<ulong> failedBatches;
     for (const SExportErrorReport& error : session.exportErrors())
@@ -142,13 +178,13 @@ SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPla
     for (const SPlannedDay& day : days) {
         if (!session.startedBatches().contains(day.ulBatchId) || failedBatches.contains(day.ulBatchId))
             continue;
-        // A failed or stopped target is deleted by the run, so what is there is complete. A file
-        // of an earlier run under the same name does not count for a day this run never closed.
+        // Only a complete file gets the day's name, so what is there is whole. A file of an
+        // earlier run under the same name does not count for a day this run never closed.
         const QFileInfo info(day.qsPath);
         if (!info.isFile())
             continue;
-        if (!session.finishedBatches().contains(day.ulBatchId)
-            && info.lastModified().toUTC().toSecsSinceEpoch() < exportStart.toSecsSinceEpoch() - kTimeStampSlackSeconds)
+        if (!session.finishedBatches().contains(day.ulBatchId) && earlierFiles.contains(day.qsPath)
+            && info.metadataChangeTime() == earlierFiles.value(day.qsPath))
             continue;
         result.slFiles << day.qsPath;
     }
@@ -181,6 +217,7 @@ QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession
         {QStringLiteral("created"), double(result.ulCreated)},
         {QStringLiteral("total"), double(result.ulTotal)},
         {QStringLiteral("files"), QJsonArray::fromStringList(result.slFiles)},
+        {QStringLiteral("skipped"), QJsonArray::fromStringList(result.slSkipped)},
         {QStringLiteral("errors"), errors},
         {QStringLiteral("cancelled"), result.bCancelled},
         {QStringLiteral("file_errors"), fileErrors},
@@ -242,7 +279,20 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     // The zone decides every day and name: say which one was used, as scan does.
     progress.printLine(QStringLiteral("kelmconv convert: local time is ") +
                        OffsetText(int(std::lround(session.manager().storage().GetUTCTimeToLocalTimeOffset()))));
-    const QMap<ulong, SPlannedDay> days = PlanDays(session);
+    QMap<ulong, SPlannedDay> days = PlanDays(session);
+    const QMap<ulong, SPlannedDay> allDays = days;
+    QStringList slSkipped;
+    if (options.bSkipExisting) {
+        slSkipped = SkipExistingDays(session.manager().exportedSrids(), days, progress);
+        // The days left are prepared again, as the form does after a day was deleted.
+        if (!slSkipped.isEmpty()) {
+            if (!session.prepareBatches(batchCount)) {
+                progress.printLine(QStringLiteral("kelmconv convert: ") + session.failureText());
+                return kExitFailed;
+            }
+            days = PlanDays(session);
+        }
+    }
     progress.setDays(days);
     quint64 ullNeeded = 0;
     for (const KELMNameSpace::SExportBatch& batch : session.manager().storage().GetExportBatches())
@@ -250,15 +300,27 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!CheckFreeSpace(qsLocation, ullNeeded, progress))
         return kExitFailed;
 
-    const QDateTime exportStart = QDateTime::currentDateTimeUtc();
+    const QMap<QString, QDateTime> earlierFiles = ChangeTimes(days);
     EJobOutcome outcome = EJobOutcome::Ok;
     if (!days.isEmpty())
         outcome = session.exportBatches();
     progress.clearLine();
 
-    SConvertResult result = CollectResult(session, days, exportStart);
+    SConvertResult result = CollectResult(session, days, earlierFiles);
     result.bCancelled = outcome == EJobOutcome::Cancelled;
     result.fOffset = session.manager().storage().GetUTCTimeToLocalTimeOffset();
+    if (!slSkipped.isEmpty()) {
+        // A skipped day counts as done, in its place among the others.
+        QStringList slFiles;
+        for (const SPlannedDay& day : allDays) {
+            if (slSkipped.contains(day.qsPath) || result.slFiles.contains(day.qsPath))
+                slFiles << day.qsPath;
+        }
+        result.slFiles = slFiles;
+        result.slSkipped = slSkipped;
+        result.ulCreated += ulong(slSkipped.size());
+        result.ulTotal += ulong(slSkipped.size());
+    }
     if (outcome == EJobOutcome::Cancelled)
         err << "kelmconv convert: cancelled; the files finished before are kept\n";
     else if (outcome == EJobOutcome::Failed)

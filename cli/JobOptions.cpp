@@ -86,6 +86,10 @@ bool ParseJobOptions(const QStringList& arguments, bool bConvert, SJobOptions& o
             options.bJson = true;
             continue;
         }
+        if (bConvert && (argument == QLatin1String("--skip-existing") || argument == QLatin1String("--overwrite"))) {
+            options.bSkipExisting = argument == QLatin1String("--skip-existing");
+            continue;
+        }
         if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
             options.bHelp = true;
             continue;

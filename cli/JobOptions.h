@@ -15,6 +15,7 @@ struct SJobOptions {
     bool bHelp = false;
     QString qsOutDir;    // convert only; empty: the desktop
     QStringList slOnlyKeys; // convert only; empty: every day
+    bool bSkipExisting = false; // convert only: a day whose MP4 file is there is left alone
     QStringList slPaths;
 };
 

@@ -17,6 +17,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <cstdio>
+#include <ctime>
+
 #include <unistd.h>
 
 namespace UtilsNameSpace {
@@ -595,11 +598,70 @@ bool CreateDirectoryPath(const std::wstring& path, SErrorInfo* pError)
     return true;
 }
 
-bool DeleteFilePath(const std::wstring& path)
+namespace {
+
+bool IsUsablePath(const std::wstring& path, SErrorInfo* pError)
 {
-    if (path.empty() || path.find(L'\0') != std::wstring::npos)
+    if (!path.empty() && path.find(L'\0') == std::wstring::npos)
+        return true;
+    SetErrorInfo(pError, kErrInvalidArgument, L"Invalid file name '" + path + L"'");
+    return false;
+}
+
+// "<what>: <system text>", with a code as the open errors have it.
+void SetPathError(int errorNumber, const std::wstring& what, SErrorInfo* pError)
+{
+    int32_t code = kErrSystemCall;
+    if (errorNumber == ENOENT || errorNumber == ENOTDIR)
+        code = kErrNotFound;
+    else if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS || errorNumber == EBUSY ||
+             errorNumber == EISDIR)
+        code = kErrAccessDenied;
+    else if (IsStorageFull(errorNumber))
+        code = kErrStorageFull;
+    SetErrorInfo(pError, code, what + L": " + GetSystemErrorText(errorNumber));
+}
+
+} // namespace
+
+bool DeleteFilePath(const std::wstring& path, SErrorInfo* pError)
+{
+    if (!IsUsablePath(path, pError))
         return false;
-    return ::unlink(WideToUtf8(path).c_str()) == 0 || errno == ENOENT;
+    if (::unlink(WideToUtf8(path).c_str()) == 0 || errno == ENOENT)
+        return true;
+    SetPathError(errno, L"File '" + path + L"' deletion error", pError);
+    return false;
+}
+
+bool RenameFilePath(const std::wstring& from, const std::wstring& to, SErrorInfo* pError)
+{
+    if (!IsUsablePath(from, pError) || !IsUsablePath(to, pError))
+        return false;
+    if (::rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0)
+        return true;
+    SetPathError(errno, L"File '" + from + L"' renaming to '" + to + L"' error", pError);
+    return false;
+}
+
+bool SetFileModificationTime(const std::wstring& path, double utcSeconds, SErrorInfo* pError)
+{
+    if (!IsUsablePath(path, pError))
+        return false;
+    if (!(utcSeconds >= 0) || utcSeconds > static_cast<double>(std::numeric_limits<time_t>::max() / 2)) {
+        SetErrorInfo(pError, kErrInvalidArgument, L"Invalid time for the file '" + path + L"'");
+        return false;
+    }
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(utcSeconds);
+    times[0].tv_nsec = static_cast<long>((utcSeconds - static_cast<double>(times[0].tv_sec)) * 1e9);
+    if (times[0].tv_nsec > 999999999L)
+        times[0].tv_nsec = 999999999L;
+    times[1] = times[0];
+    if (::utimensat(AT_FDCWD, WideToUtf8(path).c_str(), times, 0) == 0)
+        return true;
+    SetPathError(errno, L"File '" + path + L"' time setting error", pError);
+    return false;
 }
 
 } // namespace UtilsNameSpace

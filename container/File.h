@@ -61,8 +61,16 @@ int64_t RetryOnExhaustedResources(const std::function<int64_t()>& call);
 // Creates every missing directory of a path ("already exists" is not an error).
 bool CreateDirectoryPath(const std::wstring& path, SErrorInfo* pError);
 
-// Removes a file; false when it could not be removed (a missing file counts as removed).
-bool DeleteFilePath(const std::wstring& path);
+// Removes a file; false when it could not be removed (a missing file counts as removed), with
+// the reason naming the file in pError.
+bool DeleteFilePath(const std::wstring& path, SErrorInfo* pError = nullptr);
+
+// Gives a file another name in the same file system, replacing a file of that name in one step:
+// whoever looks at the new name sees either the old file or the new one, never a mixture.
+bool RenameFilePath(const std::wstring& from, const std::wstring& to, SErrorInfo* pError);
+
+// Sets a file's modification (and access) time to a UTC time in seconds since 1970.
+bool SetFileModificationTime(const std::wstring& path, double utcSeconds, SErrorInfo* pError);
 
 // Makes a path absolute against the working directory and folds "." and "..", without resolving
 // links. Empty on failure.

@@ -253,6 +253,9 @@ private:
     bool WriteVideoUnit(double localTime, const uint8_t* pPayload, uint32_t payloadSize);
     bool WriteSample(bool bAudio, const uint8_t* pSample, size_t size, int64_t tick, bool bSync);
     bool CloseTarget(bool bReport);
+    // Dates the complete partial file and gives it its final name; false (reported) when it
+    // cannot have that name.
+    bool PublishTarget(const std::wstring& partialPath, const std::wstring& path, bool& bReporting, bool& bResult);
     // Reports the error of a target; the answer is the result.
     bool ReportTargetError(const SErrorInfo& error);
     bool ReportExportProgress(uint64_t position);

@@ -44,7 +44,9 @@ namespace {
 // a target still open (the run was stopped) is deleted, so no file without its index is left.
 class CExportRunScope {
 public:
-    CExportRunScope(CKELMStorage& storage, SExportState*& pSlot, SExportState* pState) : m_pSlot(pSlot)
+    CExportRunScope(CKELMStorage& storage, CKELMStorage::IExportEventSync& eventSync, SExportState*& pSlot,
+                    SExportState* pState)
+        : m_eventSync(eventSync), m_pSlot(pSlot)
     {
         m_pSlot = pState;
         g_exportThread = std::this_thread::get_id();
@@ -57,7 +59,7 @@ public:
         g_pExportingStorage = nullptr;
         if (m_pSlot && m_pSlot->writer.IsOpen()) {
             m_pSlot->writer.Abort();
-            UtilsNameSpace::DeleteFilePath(m_pSlot->targetPath);
+            DiscardPartialTarget(m_eventSync, *m_pSlot, m_pSlot->targetPartialPath);
         }
         m_pSlot = nullptr;
     }
@@ -65,6 +67,7 @@ public:
     CExportRunScope& operator=(const CExportRunScope&) = delete;
 
 private:
+    CKELMStorage::IExportEventSync& m_eventSync;
     SExportState*& m_pSlot;
     CExportLibraryLogSink m_logSink;
 };
@@ -97,7 +100,7 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
     }
     state.lastRateSample = Now();
     state.bytesAtLastRateSample = 0;
-    CExportRunScope scope(*this, m_pExportState, pState.get());
+    CExportRunScope scope(*this, *pSync, m_pExportState, pState.get());
     CExportKELMItemsReceiver receiver(this);
 
     // A report may change the list; each batch is worked on from its own copy.

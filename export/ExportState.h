@@ -13,6 +13,10 @@
 
 namespace KELMNameSpace {
 
+// A target is written under its name plus this and gets its own name only once it is complete,
+// so that no half-written file ever carries a final name nor replaces a finished one.
+constexpr const wchar_t* kPartialTargetSuffix = L".part";
+
 // Where one track of the open target stands on the target's tick line.
 struct STrackTicks {
     uint64_t samples = 0;
@@ -67,8 +71,11 @@ struct SExportState {
 
     UtilsNameSpace::CMp4FileProvider provider; // its first error is the library error
     CMp4Writer writer{provider};               // open = a target is open
-    std::wstring targetPath;
+    std::wstring targetPath;        // the final name
+    std::wstring targetPartialPath; // what is written until the close
     std::wstring targetFileName;
+    double utcToLocalOffset = 0;    // of the run, to give the target UTC times
+    double lastUnitTime = 0;        // local time of the latest unit placed in the target
     uint64_t targetEstimatedSize = 0;
 
     uint32_t audioCodec = 0; // 0 = no usable audio stream in this batch
@@ -85,6 +92,10 @@ struct SExportState {
 
     SErrorInfo error; // the record of reports made here
 };
+
+// Removes the partial file of a target that is not kept. A file that cannot be removed is reported
+// with its path; false when that report was answered with false.
+bool DiscardPartialTarget(CKELMStorage::IExportEventSync& eventSync, SExportState& state, const std::wstring& path);
 
 // What the open target holds, by the rule of the fragment estimate, so that the two compare.
 inline uint64_t TargetSize(const SExportState& state)

@@ -81,6 +81,8 @@ bool PlaceOnClock(SExportState& state, const STrackTicks& track, double localTim
         state.clockOriginTime = localTime;
         state.clockOriginTick = 0;
         state.bNewFilePending = false;
+        // The file is dated by its first frame.
+        state.writer.SetCreationTime(localTime - state.utcToLocalOffset);
     } else if (state.bNewFilePending) {
         state.bNewFilePending = false;
         const int64_t end = ContentEndTick(state);
@@ -91,7 +93,18 @@ bool PlaceOnClock(SExportState& state, const STrackTicks& track, double localTim
     }
     tick = TickOf(state, localTime);
     ShortenOverlongGap(state, localTime, tick);
-    return tick >= 0 && (track.samples == 0 || tick > track.lastTick);
+    const bool bPlaced = tick >= 0 && (track.samples == 0 || tick > track.lastTick);
+    if (bPlaced)
+        state.lastUnitTime = std::max(state.lastUnitTime, localTime);
+    return bPlaced;
+}
+
+uint64_t FrameCount(const std::vector<SMediaPart>& parts)
+{
+    uint64_t frames = 0;
+    for (const SMediaPart& part : parts)
+        frames += part.frameCount;
+    return frames;
 }
 
 void NoteSample(STrackTicks& track, int64_t tick)
@@ -231,6 +244,7 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
     SExportState& state = *m_pExportState;
     const SExportFragment& fragment = state.pendingFragments.front();
     const std::wstring path = fragment.targetDirectory + fragment.targetFileName;
+    const std::wstring partialPath = path + kPartialTargetSuffix;
     bOpened = false;
     if (!m_pExportEventSync->OnTargetStart(path))
         return false;
@@ -240,7 +254,8 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
         error.message = L"Target path '" + fragment.targetDirectory + L"' creation error: " + error.message;
     } else {
         state.bTargetFailed = false; // a library error while creating counts against this target
-        bOpened = state.writer.Create(path, &error);
+        // A partial file left by an interrupted run is replaced.
+        bOpened = state.writer.Create(partialPath, &error);
         if (bOpened) {
             state.audioFrames = state.audioBytes = state.videoFrames = state.videoBytes = 0;
             state.bClockStarted = false;
@@ -250,7 +265,14 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
             state.bVideoStarted = false;
             state.bVideoParameterSetsPrepended = false;
             state.targetPath = path;
+            state.targetPartialPath = partialPath;
             state.targetFileName = fragment.targetFileName;
+            state.utcToLocalOffset = m_UTCTimeToLocalTimeOffset;
+            state.lastUnitTime = fragment.startTime;
+            // The analysis counted the frames of the day: room for the index can be kept at the
+            // front. The start of the day's media dates the file until its first frame does.
+            state.writer.SetExpectedSamples(FrameCount(fragment.videoParts), FrameCount(fragment.audioParts));
+            state.writer.SetCreationTime(fragment.startTime - m_UTCTimeToLocalTimeOffset);
             state.targetEstimatedSize = fragment.estimatedSize;
         }
         if (state.bStopRequested)
@@ -442,16 +464,58 @@ bool CKELMStorage::CloseTarget(bool bReport)
     state.batchClosedTargetsSize += TargetSize(state);
     state.audioFrames = state.audioBytes = state.videoFrames = state.videoBytes = 0;
     const std::wstring path = std::move(state.targetPath);
+    const std::wstring partialPath = std::move(state.targetPartialPath);
     const std::wstring fileName = std::move(state.targetFileName);
     state.targetPath.clear();
+    state.targetPartialPath.clear();
     state.targetFileName.clear();
     state.targetEstimatedSize = 0;
 
-    if (state.bTargetFailed)
-        UtilsNameSpace::DeleteFilePath(path);
-    else if (bResult && bReporting)
+    if (!state.bTargetFailed && !PublishTarget(partialPath, path, bReporting, bResult))
+        state.bTargetFailed = true;
+    if (state.bTargetFailed) {
+        if (!DiscardPartialTarget(*m_pExportEventSync, state, partialPath))
+            bResult = false;
+    } else if (bResult && bReporting) {
         bResult = m_pExportEventSync->OnTargetEnd(fileName);
+    }
     return bResult;
+}
+
+bool CKELMStorage::PublishTarget(const std::wstring& partialPath, const std::wstring& path, bool& bReporting,
+                                 bool& bResult)
+{
+    SExportState& state = *m_pExportState;
+    SErrorInfo error;
+    // File managers sort by this time: the day's last frame, not the moment of the export.
+    if (!UtilsNameSpace::SetFileModificationTime(partialPath, state.lastUnitTime - state.utcToLocalOffset, &error)) {
+        PrefixErrorInfo(&error, L"Target file time setting error: ");
+        state.error = error;
+        if (bReporting && !m_pExportEventSync->OnWarning(state.error)) {
+            bResult = false;
+            bReporting = false;
+        }
+    }
+    // One step replaces a file of an earlier run: it stays whole until the new one is complete.
+    if (UtilsNameSpace::RenameFilePath(partialPath, path, &error))
+        return true;
+    PrefixErrorInfo(&error, L"Target file close error: ");
+    if (bReporting && !ReportTargetError(error)) {
+        bResult = false;
+        bReporting = false;
+    }
+    return false;
+}
+
+bool DiscardPartialTarget(CKELMStorage::IExportEventSync& eventSync, SExportState& state, const std::wstring& path)
+{
+    SErrorInfo error;
+    if (path.empty() || UtilsNameSpace::DeleteFilePath(path, &error))
+        return true;
+    // Reported even while the run stops: the user has to know a broken file is left.
+    PrefixErrorInfo(&error, L"Unfinished target file left behind: ");
+    state.error = error;
+    return eventSync.OnError(state.error);
 }
 
 void CKELMStorage::OnExportLibraryLog(bool bError, const std::wstring& message)

@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,6 +20,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
+#include <libavutil/opt.h>
 }
 
 namespace KELMNameSpace {
@@ -34,6 +36,47 @@ constexpr AVRational kTickBase = {1, kMp4TicksPerSecond};
 constexpr size_t kMaxLogText = 65536;
 constexpr size_t kMaxSequenceParameterSets = 31; // avcC keeps the count in 5 bits
 constexpr size_t kMaxPictureParameterSets = 255;
+
+// The index (moov) the muxer writes: the boxes of the movie and of each track (headers, edit list,
+// sample description with its decoder configuration, metadata: bounded by these), then tables
+// with an entry per sample (size), per sync sample, per run of equal sample intervals, per chunk
+// (offset) and per change of the samples in a chunk.
+constexpr uint64_t kIndexMovieBytes = 8192;
+constexpr uint64_t kIndexTrackBytes = 2048;
+constexpr uint64_t kIndexSizeEntryBytes = 4;
+constexpr uint64_t kIndexSyncEntryBytes = 4;
+constexpr uint64_t kIndexTimeEntryBytes = 8;
+constexpr uint64_t kIndexChunkEntryBytes = 12;
+constexpr uint64_t kIndexShortOffsetBytes = 4;
+constexpr uint64_t kIndexLongOffsetBytes = 8;
+// The muxer closes a chunk at 1 MiB; counting at half that only overestimates.
+constexpr uint64_t kChunkBytesCounted = 512 * 1024;
+// Room kept at the start, per announced sample: sizes and chunk offsets, the sync table of a
+// camera with frequent key frames and the tables of a steady clock, with headroom. The close
+// checks the real need and makes the second pass when the room is too small.
+constexpr uint64_t kReserveVideoSampleBytes = 16;
+constexpr uint64_t kReserveAudioSampleBytes = 8;
+constexpr uint64_t kFreeBoxHeaderBytes = 8;
+
+uint32_t ReadBigEndian32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// "2026-03-01T09:00:00.250000Z", as the muxer reads creation times.
+std::string Iso8601Utc(double utcSeconds)
+{
+    const time_t whole = static_cast<time_t>(utcSeconds);
+    struct tm fields {};
+    if (!gmtime_r(&whole, &fields))
+        return std::string();
+    char text[64];
+    const size_t length = std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S", &fields);
+    const int microseconds =
+        std::min(999999, static_cast<int>((utcSeconds - static_cast<double>(whole)) * 1e6));
+    std::snprintf(text + length, sizeof(text) - length, ".%06dZ", std::max(0, microseconds));
+    return text;
+}
 
 const wchar_t* TrackName(EMp4Track track) { return track == EMp4Track::Video ? L"Video" : L"Audio"; }
 
@@ -205,6 +248,12 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
     m_bHeaderWritten = false;
     m_bBroken = false;
     m_fileError = SErrorInfo();
+    m_creationTime = -1;
+    m_expectedVideoSamples = m_expectedAudioSamples = 0;
+    m_reservedIndexSize = 0;
+    m_bReservedRoomMarked = false;
+    m_bUsedSecondPass = false;
+    m_lastTrack = -1;
 
     const std::string utf8Path = UtilsNameSpace::WideToUtf8(path);
     if (!m_pPacket)
@@ -229,7 +278,9 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
         LibraryFailure(kContext, pError);
         // Nothing was written yet: an empty file is no use to anyone.
         m_provider.Close();
-        UtilsNameSpace::DeleteFilePath(path);
+        SErrorInfo deletion;
+        if (!UtilsNameSpace::DeleteFilePath(path, &deletion) && pError)
+            pError->message += L"; " + deletion.message;
         return false;
     }
     m_pIo.reset(pIo);
@@ -307,6 +358,7 @@ bool CMp4Writer::AddVideoTrack(const ParameterSetList& sequenceParameterSets,
     }
     STrack& track = Track(EMp4Track::Video);
     track.streamIndex = pStream->index;
+    track.configSize = avcC.size();
     // Players drop a picture of zero length; a lone one is shown for a frame at 25 fps.
     track.firstDuration = kMp4TicksPerSecond / 25;
     return true;
@@ -345,6 +397,7 @@ bool CMp4Writer::AddAudioTrack(const uint8_t* pConfig, size_t configSize, SError
     }
     STrack& track = Track(EMp4Track::Audio);
     track.streamIndex = pStream->index;
+    track.configSize = configSize;
     track.firstDuration = static_cast<uint64_t>(av_rescale(config.frameLength, kMp4TicksPerSecond, config.sampleRate));
     return true;
 }
@@ -371,6 +424,20 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
     // starts at its first sample's tick instead of the nearest millisecond.
     AVDictionary* pOptions = nullptr;
     av_dict_set_int(&pOptions, "movie_timescale", kMp4TicksPerSecond, 0);
+    if (m_creationTime >= 0) {
+        const std::string creationTime = Iso8601Utc(m_creationTime);
+        if (!creationTime.empty())
+            av_dict_set(&m_pFormat->metadata, "creation_time", creationTime.c_str(), 0);
+    }
+    // The index goes in front of the media data, so that a player can start before it has read
+    // the whole file: into room kept for it when the sample counts are known, else by a second
+    // pass at close.
+    const uint64_t reserve =
+        m_expectedVideoSamples != 0 || m_expectedAudioSamples != 0 ? IndexBound(true) : 0;
+    if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX))
+        av_dict_set_int(&pOptions, "moov_size", static_cast<int64_t>(reserve), 0);
+    else
+        av_dict_set(&pOptions, "movflags", "+faststart", 0);
     const int headerResult = avformat_write_header(m_pFormat.get(), &pOptions);
     av_dict_free(&pOptions);
     if (headerResult < 0) {
@@ -379,6 +446,87 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
         return false;
     }
     m_bHeaderWritten = true;
+    if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX)) {
+        m_reservedIndexSize = reserve;
+        m_bReservedRoomMarked = MarkReservedRoom();
+        if (m_provider.HasError()) {
+            m_bBroken = true;
+            LibraryFailure(kContext, pError);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CMp4Writer::SetExpectedSamples(uint64_t videoSamples, uint64_t audioSamples)
+{
+    m_expectedVideoSamples = videoSamples;
+    m_expectedAudioSamples = audioSamples;
+}
+
+uint64_t CMp4Writer::IndexBound(bool bExpected) const
+{
+    uint64_t bound = kIndexMovieBytes;
+    uint64_t mediaBytes = 0;
+    for (const STrack& track : m_tracks)
+        mediaBytes += track.bytes;
+    // Chunk offsets take 64 bits once the media data reaches past 4 GiB (with room to spare for
+    // the index moved in front of it).
+    const uint64_t offsetBytes =
+        mediaBytes + (1ull << 28) < (1ull << 32) ? kIndexShortOffsetBytes : kIndexLongOffsetBytes;
+    for (EMp4Track kind : {EMp4Track::Video, EMp4Track::Audio}) {
+        const STrack& track = Track(kind);
+        if (track.streamIndex < 0)
+            continue;
+        const bool bVideo = kind == EMp4Track::Video;
+        bound += kIndexTrackBytes + track.configSize;
+        if (bExpected) {
+            bound += bVideo ? m_expectedVideoSamples * kReserveVideoSampleBytes
+                            : m_expectedAudioSamples * kReserveAudioSampleBytes;
+            continue;
+        }
+        bound += track.samples * kIndexSizeEntryBytes + (track.intervalRuns + 1) * kIndexTimeEntryBytes +
+                 track.chunks * offsetBytes + (track.chunkTableEntries + 1) * kIndexChunkEntryBytes;
+        if (bVideo)
+            bound += track.syncSamples * kIndexSyncEntryBytes;
+    }
+    return bound;
+}
+
+bool CMp4Writer::MarkReservedRoom()
+{
+    // The muxer skips the room it keeps; until the index is written there it would read as
+    // garbage after the file-type box.
+    AVIOContext* pIo = m_pFormat->pb;
+    avio_flush(pIo);
+    if (pIo->error < 0 || m_provider.HasError())
+        return false;
+    const uint64_t end = m_provider.Position();
+    uint8_t head[8];
+    if (!m_provider.Seek(0) || !m_provider.Read(head, sizeof(head)))
+        return false;
+    const uint64_t typeBoxSize = ReadBigEndian32(head);
+    bool bMarked = false;
+    if (std::memcmp(head + 4, "ftyp", 4) == 0 && typeBoxSize + m_reservedIndexSize + kFreeBoxHeaderBytes <= end) {
+        const uint32_t size = static_cast<uint32_t>(m_reservedIndexSize);
+        const uint8_t freeBox[8] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+                                    'f', 'r', 'e', 'e'};
+        bMarked = m_provider.Seek(typeBoxSize) && m_provider.Write(freeBox, sizeof(freeBox));
+    }
+    return m_provider.Seek(end) && bMarked;
+}
+
+bool CMp4Writer::ChooseIndexPlacement()
+{
+    // The muxer closes the kept room with a free box of its own, which needs its header's bytes.
+    if (m_reservedIndexSize == 0 || IndexBound(false) + kFreeBoxHeaderBytes <= m_reservedIndexSize)
+        return true;
+    if (!m_bReservedRoomMarked)
+        return false;
+    void* pMuxer = m_pFormat->priv_data;
+    if (av_opt_set_int(pMuxer, "moov_size", 0, 0) < 0 || av_opt_set(pMuxer, "movflags", "+faststart", 0) < 0)
+        return false;
+    m_bUsedSecondPass = true;
     return true;
 }
 
@@ -427,6 +575,30 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
         LibraryFailure(context.c_str(), pError);
         return false;
     }
+    if (track.samples != 0) {
+        const uint64_t interval = tick - track.lastTick;
+        if (track.samples == 1 || interval != track.lastInterval)
+            ++track.intervalRuns;
+        track.lastInterval = interval;
+    }
+    if (bSync)
+        ++track.syncSamples;
+    const int trackIndex = static_cast<int>(trackKind);
+    if (track.chunks == 0 || m_lastTrack != trackIndex || track.chunkBytes + size > kChunkBytesCounted) {
+        if (track.chunks != 0 && track.chunkSamples != track.lastChunkSamples)
+            ++track.chunkTableEntries;
+        // A chunk closed by its size may be one the muxer merges: count the change it may make.
+        if (track.chunks != 0 && m_lastTrack == trackIndex)
+            track.chunkTableEntries += 2;
+        track.lastChunkSamples = track.chunkSamples;
+        ++track.chunks;
+        track.chunkBytes = 0;
+        track.chunkSamples = 0;
+    }
+    track.chunkBytes += size;
+    ++track.chunkSamples;
+    track.bytes += size;
+    m_lastTrack = trackIndex;
     track.lastTick = tick;
     track.lastDuration = duration;
     ++track.samples;
@@ -451,10 +623,19 @@ bool CMp4Writer::Close(SErrorInfo* pError)
         return true;
     m_provider.ClearError();
     bool bOk = true;
-    if (m_bHeaderWritten)
-        bOk = av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
+    bool bPlaced = true;
+    if (m_bHeaderWritten) {
+        bPlaced = ChooseIndexPlacement();
+        // Without a place for it the index would overwrite media data.
+        bOk = bPlaced && av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
+    }
     Release();
     bOk = m_provider.Close() && bOk;
+    if (!bPlaced) {
+        SetErrorInfo(pError, UtilsNameSpace::kErrGeneral,
+                     L"Target file close error: no room for the index at the front of the file");
+        return false;
+    }
     if (!bOk)
         LibraryFailure(L"Target file close error", pError);
     return bOk;

@@ -46,6 +46,15 @@ public:
     // The AudioSpecificConfig gives the sample rate and channels. "Audio track creation error",
     // "Audio decoder configuration set error".
     bool AddAudioTrack(const uint8_t* pConfig, size_t configSize, UtilsNameSpace::SErrorInfo* pError);
+    // The movie's and the tracks' creation time (UTC seconds since 1970); takes effect at the
+    // header. Without one the library's default (none) stays.
+    void SetCreationTime(double utcSeconds) { m_creationTime = utcSeconds; }
+    // How many samples the file is expected to get at most, so that room for the index can be
+    // kept at the front of the file (players then start at once, without reading the file to its
+    // end). Takes effect at the header; without it the index is moved to the front at close by a
+    // second pass over the file. More samples than announced are fine: the close then makes that
+    // second pass.
+    void SetExpectedSamples(uint64_t videoSamples, uint64_t audioSamples);
     // Writes the file header with the tracks added so far. "Target file creation error".
     bool WriteHeader(UtilsNameSpace::SErrorInfo* pError);
     // One sample at its tick (ticks strictly increase per track). Each sample lasts until the
@@ -62,6 +71,11 @@ public:
     bool IsHeaderWritten() const { return m_bHeaderWritten; }
     bool HasTrack(EMp4Track track) const { return Track(track).streamIndex >= 0; }
     uint64_t SampleCount(EMp4Track track) const { return Track(track).samples; }
+    // Bytes kept at the front for the index (0: none, the index goes to the front in a second
+    // pass at close).
+    uint64_t ReservedIndexSize() const { return m_reservedIndexSize; }
+    // The close had to make the second pass because the kept room was too small.
+    bool UsedSecondPass() const { return m_bUsedSecondPass; }
 
     struct SFormatContextDeleter { void operator()(AVFormatContext* p) const; };
     struct SIoContextDeleter { void operator()(AVIOContext* p) const; };
@@ -74,6 +88,18 @@ private:
         uint64_t lastTick = 0;
         uint64_t firstDuration = 0; // length of a first sample that stays the only one
         uint64_t lastDuration = 0;
+        uint64_t syncSamples = 0;
+        uint64_t lastInterval = 0;
+        uint64_t intervalRuns = 0; // runs of equal intervals: the entries of the time table
+        // Chunks as the muxer forms them (samples that follow each other in the file, up to a
+        // size), counted so that the index is never underestimated: more chunks, more changes.
+        uint64_t chunks = 0;
+        uint64_t chunkBytes = 0;
+        uint64_t chunkSamples = 0;
+        uint64_t lastChunkSamples = 0;
+        uint64_t chunkTableEntries = 0; // changes of samples per chunk
+        uint64_t bytes = 0;
+        size_t configSize = 0;
     };
     // Longer than this since the previous sample is a gap, not a sample's length.
     static constexpr uint64_t kMaxSampleDuration = 10 * kMp4TicksPerSecond;
@@ -86,6 +112,14 @@ private:
     // "<context>: ", or with code 1 "<context>".
     void LibraryFailure(const wchar_t* pContext, UtilsNameSpace::SErrorInfo* pError);
     void Release();
+    // What the index can take at most for these tracks.
+    uint64_t IndexBound(bool bExpected) const;
+    // Marks the room kept after the file-type box as a free box, so that the file stays readable
+    // whichever way the index is placed at close. False when the file does not look as expected.
+    bool MarkReservedRoom();
+    // Before the trailer: when the index may not fit the room kept, have the muxer move it to the
+    // front in a second pass instead.
+    bool ChooseIndexPlacement();
 
     UtilsNameSpace::CMp4FileProvider& m_provider;
     std::unique_ptr<AVFormatContext, SFormatContextDeleter> m_pFormat;
@@ -94,6 +128,13 @@ private:
     STrack m_tracks[2];
     bool m_bHeaderWritten = false;
     bool m_bBroken = false; // the header failed: only Close or Abort remain
+    double m_creationTime = -1;
+    uint64_t m_expectedVideoSamples = 0;
+    uint64_t m_expectedAudioSamples = 0;
+    uint64_t m_reservedIndexSize = 0;
+    bool m_bReservedRoomMarked = false;
+    bool m_bUsedSecondPass = false;
+    int m_lastTrack = -1; // of the sample written last
     UtilsNameSpace::SErrorInfo m_fileError; // the first file error of the current target
 };
 

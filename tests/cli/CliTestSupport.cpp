@@ -160,7 +160,9 @@ std::string Mp4Problems(const QString& qsPath)
                         + std::to_string(pTrack->decodeErrors) + " decoding errors; ";
     }
     if (report.libraryErrors != 0)
-        problems += std::to_string(report.libraryErrors) + " library errors";
+        problems += std::to_string(report.libraryErrors) + " library errors; ";
+    if (!report.bIndexFirst)
+        problems += "the index is not in front of the media data";
     return problems;
 }
 

@@ -62,8 +62,8 @@ QJsonObject JsonObjectOf(const QString& qsText);
 // Every file under a folder (not only MP4 files), sorted, as absolute paths.
 QStringList FilesUnder(const QString& qsDir);
 
-// Empty when the MP4 file opens, has an H.264 and an AAC track with frames, and every frame
-// decodes without an error; otherwise what is wrong.
+// Empty when the MP4 file opens, has an H.264 and an AAC track with frames, every frame decodes
+// without an error and the index comes before the media data; otherwise what is wrong.
 std::string Mp4Problems(const QString& qsPath);
 
 // A copy of the kelmconv executable in its own folder, so that its log ("KelmConverter.log"

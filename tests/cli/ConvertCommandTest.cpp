@@ -1,6 +1,7 @@
 // kelmconv convert over generated folders: the MP4 files written, where and under which names, and
 // that each decodes; the day selection, failed days, the log, and Ctrl-C in a child kelmconv.
 #include "CliTestSupport.h"
+#include "Mp4Check.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,6 +10,9 @@
 #include <QJsonArray>
 #include <QProcess>
 
+#include <QFileInfo>
+
+#include <cmath>
 #include <csignal>
 
 #include <sys/types.h>
@@ -47,7 +51,8 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = JsonObjectOf(run.out);
-    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "errors", "file_errors", "files", "offset", "total"}));
+    EXPECT_EQ(result.keys(),
+              QStringList({"cancelled", "created", "errors", "file_errors", "files", "offset", "skipped", "total"}));
     EXPECT_EQ(result["offset"].toDouble(), 3 * 3600);
     EXPECT_TRUE(run.err.contains("kelmconv convert: local time is UTC+3\n")) << run.err.toStdString();
     EXPECT_EQ(result["created"].toInt(), 6);
@@ -62,6 +67,33 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     EXPECT_EQ(FilesUnder(m_qsOut), sortedExpected); // nothing else was left behind
     for (const QString& qsFile : expected)
         EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+
+    // Each file is dated by its first frame (in the file) and its last one (its modification
+    // time), so that file managers sort the days by when they were recorded.
+    const double firstFrames[] = {
+        LocalToUtc(2026, 3, 1, 23, 59, 54), LocalToUtc(2026, 3, 1, 20, 0, 0), LocalToUtc(2026, 3, 2, 0, 0, 0),
+        LocalToUtc(2026, 3, 2, 20, 0, 0),   LocalToUtc(2026, 3, 3, 8, 0, 0),  LocalToUtc(2026, 3, 3, 20, 0, 0),
+    };
+    for (int i = 0; i < expected.size(); ++i) {
+        const KcTest::SMp4Report report = KcTest::InspectMp4(expected[i].toStdString());
+        const double created =
+            QDateTime::fromString(QString::fromStdString(report.creationTime), Qt::ISODateWithMs).toMSecsSinceEpoch() / 1000.0;
+        // The file states whole seconds.
+        EXPECT_GE(created, std::floor(firstFrames[i])) << expected[i].toStdString() << " " << report.creationTime;
+        EXPECT_LT(created, firstFrames[i] + 1) << expected[i].toStdString() << " " << report.creationTime;
+        int64_t lastTick = 0;
+        for (const KcTest::STrackReport& track : report.tracks)
+            lastTick = std::max(lastTick, track.ticks.empty() ? 0 : track.ticks.back());
+        const double modified = QFileInfo(expected[i]).lastModified().toMSecsSinceEpoch() / 1000.0;
+        if (i == 5) {
+            // The half minute between that day's two files is not kept in the MP4; the last
+            // frame comes as long after the second file's start as on the first day.
+            EXPECT_NEAR(modified - LocalToUtc(2026, 3, 3, 20, 0, 30),
+                        QFileInfo(expected[1]).lastModified().toMSecsSinceEpoch() / 1000.0 - firstFrames[1], 0.05);
+        } else {
+            EXPECT_NEAR(modified, firstFrames[i] + double(lastTick) / 48000.0, 0.05) << expected[i].toStdString();
+        }
+    }
 
     // Without a terminal the progress is one line per day.
     EXPECT_EQ(run.err.count(" done\n"), 6) << run.err.toStdString();

@@ -44,6 +44,9 @@ struct SWritePlan {
     bool bWriteVideo = true;
     bool bWriteAudio = true;
     uint64_t audioStart = 0; // ticks
+    // Samples announced for room for the index at the front (none: a second pass moves it).
+    uint64_t announcedVideo = 0;
+    uint64_t announcedAudio = 0;
 };
 
 class Mp4WriterTest : public testing::Test {
@@ -56,6 +59,7 @@ protected:
         const KcTest::SMediaSample& sample = KcTest::MediaSample();
         SErrorInfo error;
         ASSERT_TRUE(m_writer.Create(UtilsNameSpace::Utf8ToWide(path), &error)) << Narrow(error.message);
+        m_writer.SetExpectedSamples(plan.announcedVideo, plan.announcedAudio);
         if (plan.bDeclareVideo) {
             ASSERT_TRUE(m_writer.AddVideoTrack(sample.sps, sample.pps, &error)) << Narrow(error.message);
         }
@@ -160,6 +164,7 @@ struct STrackPlanCase {
     const char* name;
     SWritePlan plan;
     std::vector<std::string> codecs; // the tracks the file holds
+    bool bSecondPass = false;        // the room kept for the index was too small
 };
 
 // A track declared at the first sample may never get one (its stream ends before another
@@ -169,6 +174,10 @@ const STrackPlanCase kTrackPlanCases[] = {
     {"AudioOnly", {false, true, false, true, 0}, {"aac"}},
     {"DeclaredAudioUnused", {true, true, true, false, 0}, {"h264"}},
     {"DeclaredVideoUnused", {true, true, false, true, 0}, {"aac"}},
+    // Whether the index fits the room kept for it or not, it ends up in front of the media.
+    {"RoomKeptForTheIndex", {true, true, true, true, 0, 5000, 5000}, {"h264", "aac"}},
+    {"TooLittleRoomForTheIndex", {true, true, true, true, 0, 1, 1}, {"h264", "aac"}, true},
+    {"TooLittleRoomForTheAudioIndex", {false, true, false, true, 0, 0, 1}, {"aac"}, true},
 };
 
 class Mp4WriterTrackPlan : public Mp4WriterTest, public testing::WithParamInterface<STrackPlanCase> {};
@@ -185,10 +194,14 @@ TEST_P(Mp4WriterTrackPlan, HoldsTheTracksThatGotSamples)
         codecs.push_back(track.codec);
         EXPECT_GT(track.frames, 0) << track.codec;
         EXPECT_EQ(static_cast<size_t>(track.frames), track.ticks.size()) << track.codec;
+        EXPECT_EQ(static_cast<size_t>(track.frames), track.codec == "h264" ? KcTest::MediaSample().video.size()
+                                                                           : KcTest::MediaSample().audio.size());
         EXPECT_EQ(track.decodeErrors, 0) << track.codec;
     }
     EXPECT_EQ(codecs, GetParam().codecs);
     EXPECT_EQ(report.libraryErrors, 0);
+    EXPECT_TRUE(report.bIndexFirst);
+    EXPECT_EQ(m_writer.UsedSecondPass(), GetParam().bSecondPass);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Mp4WriterTrackPlan, testing::ValuesIn(kTrackPlanCases),

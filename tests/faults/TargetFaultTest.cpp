@@ -94,7 +94,8 @@ TEST_F(TargetFaultTest, FullDeviceInTheMiddleOfADayGoesOnWithTheNextDayAndCamera
     const std::vector<SReport> errors = run.Of("Error");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].code, UtilsNameSpace::kErrStorageFull);
-    EXPECT_NE(errors[0].message.find("File '" + TargetPath(0, 0) + "' write error: " + kFullDeviceText),
+    // The file written until the close carries the final name plus ".part".
+    EXPECT_NE(errors[0].message.find("File '" + TargetPath(0, 0) + ".part' write error: " + kFullDeviceText),
               std::string::npos)
         << errors[0].message;
     EXPECT_TRUE(run.Of("FileError").empty());
@@ -167,7 +168,7 @@ TEST_F(TargetFaultTest, FolderThatTakesNoFileEvenForTheSuperuser)
     ASSERT_EQ(errors.size(), 2u);
     for (size_t i = 0; i < errors.size(); ++i) {
         EXPECT_EQ(errors[i].code, UtilsNameSpace::kErrAccessDenied) << errors[i].message;
-        EXPECT_EQ(errors[i].message.rfind("Target file creation error: File '" + TargetPath(0, i) + "'", 0), 0u)
+        EXPECT_EQ(errors[i].message.rfind("Target file creation error: File '" + TargetPath(0, i) + ".part'", 0), 0u)
             << errors[i].message;
     }
     EXPECT_EQ(Details(m_sync.Of("TargetEnd")), std::vector<std::string>{TargetName(1, 0)});
@@ -199,7 +200,7 @@ TEST_F(TargetFaultTest, ReadOnlyFolder)
     ASSERT_EQ(errors.size(), 2u);
     for (size_t i = 0; i < errors.size(); ++i) {
         EXPECT_EQ(errors[i].code, UtilsNameSpace::kErrAccessDenied) << errors[i].message;
-        EXPECT_EQ(errors[i].message.rfind("Target file creation error: File '" + TargetPath(0, i) + "'", 0), 0u)
+        EXPECT_EQ(errors[i].message.rfind("Target file creation error: File '" + TargetPath(0, i) + ".part'", 0), 0u)
             << errors[i].message;
     }
     EXPECT_EQ(Details(m_sync.Of("TargetEnd")), std::vector<std::string>{TargetName(1, 0)});

@@ -2,6 +2,8 @@
 
 #include "Mp4Writer.h"
 
+#include <cstring>
+#include <fstream>
 #include <memory>
 
 extern "C" {
@@ -64,15 +66,44 @@ const STrackReport* SMp4Report::Find(const std::string& codec) const
     return nullptr;
 }
 
+namespace {
+
+// Walks the top-level boxes: a player that streams the file wants the index first.
+bool IndexBeforeMediaData(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    uint64_t position = 0;
+    unsigned char head[16];
+    while (file.seekg(static_cast<std::streamoff>(position)) && file.read(reinterpret_cast<char*>(head), 8)) {
+        uint64_t size = (uint64_t(head[0]) << 24) | (uint64_t(head[1]) << 16) | (uint64_t(head[2]) << 8) | head[3];
+        if (size == 1 && file.read(reinterpret_cast<char*>(head + 8), 8)) {
+            size = 0;
+            for (int i = 8; i < 16; ++i)
+                size = (size << 8) | head[i];
+        }
+        if (std::memcmp(head + 4, "moov", 4) == 0)
+            return true;
+        if (std::memcmp(head + 4, "mdat", 4) == 0 || size < 8)
+            return false;
+        position += size;
+    }
+    return false;
+}
+
+} // namespace
+
 SMp4Report InspectMp4(const std::string& path)
 {
     SMp4Report report;
+    report.bIndexFirst = IndexBeforeMediaData(path);
     CErrorCounter errors;
     AVFormatContext* pRawInput = nullptr;
     if (avformat_open_input(&pRawInput, path.c_str(), nullptr, nullptr) < 0)
         return report;
     std::unique_ptr<AVFormatContext, SInputCloser> pInput(pRawInput);
     report.bOpened = true;
+    if (const AVDictionaryEntry* pEntry = av_dict_get(pInput->metadata, "creation_time", nullptr, 0))
+        report.creationTime = pEntry->value;
     const AVRational tickBase = {1, KELMNameSpace::kMp4TicksPerSecond};
 
     std::vector<CodecPtr> codecs;

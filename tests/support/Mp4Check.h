@@ -24,6 +24,8 @@ struct SMp4Report {
     bool bOpened = false;
     std::vector<STrackReport> tracks;
     int libraryErrors = 0; // error reports logged while demuxing and decoding
+    bool bIndexFirst = false;  // the index (moov) comes before the media data (mdat)
+    std::string creationTime;  // as the file states it, "2026-03-01T20:59:54.000000Z"
 
     const STrackReport* Find(const std::string& codec) const;
 };
