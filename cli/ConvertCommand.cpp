@@ -35,7 +35,7 @@ const char kConvertHelp[] =
     "              its standard offset applies all year. Default: the system's zone\n"
     "  --out DIR   the export location. Default: the desktop\n"
     "  --only KEY  export only this day (a key as 'kelmconv scan' lists it); may be repeated\n"
-    "  --json      end with one JSON object: created, total, files, errors, cancelled\n"
+    "  --json      end with one JSON object: created, total, files, errors, cancelled, offset\n"
     "\n"
     "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
     "Exit status: 0 when every selected day was written, 1 when a day failed, no .kelm file was\n"
