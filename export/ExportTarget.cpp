@@ -291,7 +291,7 @@ bool CKELMStorage::OpenTarget(bool& bOpened)
 
 namespace {
 
-// The first usable configuration among the parts, trying each different one once; false with the
+// The first usable configuration among the parts, trying a run of equal ones once; false with the
 // first part's failure when none is usable.
 template <typename AddTrack>
 bool AddTrackFromParts(const std::vector<SMediaPart>& parts, AddTrack addTrack, SErrorInfo& error)

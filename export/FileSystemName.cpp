@@ -78,7 +78,8 @@ std::wstring MakeFileSystemName(const std::wstring& text, size_t maxBytes)
         name = L"_";
         bChanged = true;
         bytes = 1;
-    } else if (name.find_first_not_of(L'.') == std::wstring::npos) {
+    } else if (name.front() == L'.') {
+        // Defuses "." and ".." and keeps the folder from being hidden.
         name.insert(name.begin(), L'_');
         bChanged = true;
         ++bytes;

@@ -23,7 +23,7 @@ constexpr int kMp4TicksPerSecond = 48000;
 
 // One MP4 file with an H.264 and/or an AAC track, written through a file provider so that every
 // file operation reports in the file system's words. Use per target:
-//   Create -> AddVideoTrack / AddAudioTrack (those present at the first sample) -> WriteHeader
+//   Create -> AddVideoTrack / AddAudioTrack (every kind the target's day has) -> WriteHeader
 //   -> WriteSample ... -> Close (the file is complete) or Abort (the caller deletes the file).
 // The muxer needs every track before the first sample, so no track can be added after the header;
 // a track that gets no sample is left out of the file. A writer can be reused after Close/Abort.

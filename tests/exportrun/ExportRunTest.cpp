@@ -119,6 +119,23 @@ void ExpectPlayable(const KcTest::SMp4Report& report, const std::vector<std::str
     EXPECT_EQ(found, codecs);
 }
 
+// The target holds exactly the units the files give for the fragment, each at its own time on
+// one clock that starts at the first of them.
+void ExpectHoldsTheUnits(const std::string& target, const SExportFragment& fragment,
+                         const std::vector<std::string>& files)
+{
+    const KcTest::SMp4Report report = KcTest::InspectMp4(target);
+    ExpectPlayable(report, {"aac", "h264"});
+    ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
+    const std::vector<double> video = WrittenTimes(files, kVideo, fragment.startTime, fragment.endTime);
+    const std::vector<double> audio = WrittenTimes(files, kAudio, fragment.startTime, fragment.endTime);
+    ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
+    ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
+    const double origin = std::min(video.front(), audio.front());
+    ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, origin, 0);
+    ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, origin, 0);
+}
+
 } // namespace
 
 TEST_F(ExportRunTest, OneDayWithAudioAndVideo)
@@ -226,17 +243,8 @@ TEST_F(ExportRunTest, EachCameraGetsOnlyItsOwnFrames)
     EXPECT_TRUE(m_sync.errors.empty() && m_sync.warnings.empty());
 
     for (size_t batch = 0; batch < 2; ++batch) {
-        const SExportFragment& fragment = Fragment(batch, 0);
-        SCOPED_TRACE(Narrow(fragment.targetFileName));
-        const KcTest::SMp4Report report = KcTest::InspectMp4(TargetPath(fragment));
-        ExpectPlayable(report, {"aac", "h264"});
-        ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
-        const std::vector<double> video = WrittenTimes(alone[batch], kVideo, fragment.startTime, fragment.endTime);
-        const std::vector<double> audio = WrittenTimes(alone[batch], kAudio, fragment.startTime, fragment.endTime);
-        ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
-        ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
-        ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, video.front(), 0);
-        ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, video.front(), 0);
+        SCOPED_TRACE(Narrow(Fragment(batch, 0).targetFileName));
+        ExpectHoldsTheUnits(TargetPath(Fragment(batch, 0)), Fragment(batch, 0), alone[batch]);
     }
 }
 
@@ -262,16 +270,7 @@ TEST_F(ExportRunTest, KindMissingFromTheFirstFileIsKept)
         EXPECT_TRUE(sync.errors.empty());
 
         const SExportFragment& fragment = storage.GetExportBatches().at(0).fragments.at(0);
-        const KcTest::SMp4Report report = KcTest::InspectMp4(TargetPath(fragment));
-        ExpectPlayable(report, {"aac", "h264"});
-        ASSERT_TRUE(report.Find("h264") && report.Find("aac"));
-        const std::vector<double> video = WrittenTimes({a, b}, kVideo, fragment.startTime, fragment.endTime);
-        const std::vector<double> audio = WrittenTimes({a, b}, kAudio, fragment.startTime, fragment.endTime);
-        ASSERT_EQ(report.Find("h264")->ticks.size(), video.size());
-        ASSERT_EQ(report.Find("aac")->ticks.size(), audio.size());
-        const double origin = std::min(video.front(), audio.front());
-        ExpectTicksFollowTimes(report.Find("h264")->ticks, 0, video, origin, 0);
-        ExpectTicksFollowTimes(report.Find("aac")->ticks, 0, audio, origin, 0);
+        ExpectHoldsTheUnits(TargetPath(fragment), fragment, {a, b});
     }
 }
 
