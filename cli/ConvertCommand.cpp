@@ -42,25 +42,6 @@ const char kConvertHelp[] =
 // A file's time stamp may be coarser than the clock that marked the start of the export.
 constexpr qint64 kTimeStampSlackSeconds = 2;
 
-void ReportAnalysisProblems(const CWorkSession& session, CProgressPrinter& progress)
-{
-    if (!session.blackListPaths().isEmpty()) {
-        progress.printLine(QStringLiteral("kelmconv convert: these files will not be converted:"));
-        for (const QString& qsPath : session.blackListPaths())
-            progress.printLine(QStringLiteral("  ") + qsPath);
-    }
-    for (const SFileReport& report : session.fileErrors()) {
-        progress.printLine(QStringLiteral("kelmconv convert: file error %1: %2 (%3)")
-                               .arg(report.nCode)
-                               .arg(report.qsMessage, report.qsFile));
-    }
-    for (const SFileReport& report : session.fileWarnings()) {
-        progress.printLine(QStringLiteral("kelmconv convert: file warning %1: %2 (%3)")
-                               .arg(report.nCode)
-                               .arg(report.qsMessage, report.qsFile));
-    }
-}
-
 // The videos-found form's Delete buttons: every day not named stays out of the export.
 bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QString& qsUnknownKey)
 {
@@ -215,10 +196,15 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CProgressPrinter progress(session.manager(), err, IsTerminal(err));
     CancelOnInterrupt(interrupts, session, progress, "convert");
 
-    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress);
-    if (status >= 0)
+    QString qsFailure;
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress, &qsFailure);
+    if (status >= 0) {
+        if (options.bJson)
+            out << QString::fromUtf8(QJsonDocument(AnalysisFailureToJson(session, qsFailure)).toJson(QJsonDocument::Compact))
+                << "\n";
         return status;
-    ReportAnalysisProblems(session, progress);
+    }
+    ReportFileProblems(session, "convert", progress);
 
     QString qsUnknownKey;
     if (!SelectDays(session.manager().exportedSrids(), options.slOnlyKeys, qsUnknownKey)) {

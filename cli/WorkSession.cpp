@@ -190,6 +190,7 @@ void CWorkSession::onAnalyzeErrorsText(QString qsTitle, QString qsText, KcForms:
         end(EJobOutcome::Cancelled);
         break;
     case EPhase::Analyzing:
+        takeBlackList();
         m_qsFailure = qsTitle + QLatin1Char(' ') + qsText;
         end(m_bCancelRequested ? EJobOutcome::Cancelled : EJobOutcome::Failed);
         break;

@@ -92,7 +92,7 @@ TEST_F(ConvertCommandTest, NothingFoundEndsWithStatusOne)
     QDir().mkpath(qsEmpty);
     const SRun run = RunKelmconv({"convert", "--out", m_qsOut, "--json", qsEmpty});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(JsonObjectOf(run.out)["error"].toString(), "no .kelm files found in the locations given");
     EXPECT_TRUE(run.err.contains("no .kelm files found")) << run.err.toStdString();
     EXPECT_FALSE(QDir(m_qsOut).exists("Converted"));
 }
