@@ -33,14 +33,11 @@ const char kConvertHelp[] =
     "              its standard offset applies all year. Default: the system's zone\n"
     "  --out DIR   the export location. Default: the desktop\n"
     "  --only KEY  export only this day (a key as 'kelmconv scan' lists it); may be repeated\n"
-    "  --json      end with one JSON object: created, total, files, errors, cancelled\n"
+    "  --json      end with one JSON object: created, total, files, errors, cancelled, days\n"
     "\n"
     "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
-    "Exit status: 0 when every selected day was written, 1 when a day failed, no .kelm file was\n"
-    "found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
-
-// A file's time stamp may be coarser than the clock that marked the start of the export.
-constexpr qint64 kTimeStampSlackSeconds = 2;
+    "Exit status: 0 when every selected day was written whole, 1 when a day failed or had problems,\n"
+    "no .kelm file was found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
 
 // The videos-found form's Delete buttons: every day not named stays out of the export.
 bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QString& qsUnknownKey)
@@ -109,27 +106,19 @@ QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
     return days;
 }
 
-SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
-                             const QDateTime& exportStart)
+SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days)
 {
-    QSet<ulong> failedBatches;
-    for (const SExportErrorReport& error : session.exportErrors())
-        failedBatches.insert(error.ulBatch);
-
     SConvertResult result;
     result.ulTotal = ulong(days.size());
     for (const SPlannedDay& day : days) {
-        if (!session.startedBatches().contains(day.ulBatchId) || failedBatches.contains(day.ulBatchId))
-            continue;
-        // A failed or stopped target is deleted by the run, so what is there is complete. A file
-        // of an earlier run under the same name does not count for a day this run never closed.
-        const QFileInfo info(day.qsPath);
-        if (!info.isFile())
-            continue;
-        if (!session.finishedBatches().contains(day.ulBatchId)
-            && info.lastModified().toUTC().toSecsSinceEpoch() < exportStart.toSecsSinceEpoch() - kTimeStampSlackSeconds)
+        // The manager's outcome tells a day's file of this run from one an earlier run left.
+        const auto outcome = session.dayOutcomes().constFind(day.ulBatchId);
+        if (outcome == session.dayOutcomes().constEnd() || outcome->nOutcome == KcWorkers::CWorkManager::doNotCreated
+            || !QFileInfo(day.qsPath).isFile())
             continue;
         result.slFiles << day.qsPath;
+        if (outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems)
+            ++result.ulWithProblems;
     }
     result.ulCreated = ulong(result.slFiles.size());
     // The manager's own count, when the run got to the end, is the one the desktop shows.
@@ -140,7 +129,30 @@ SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPla
     return result;
 }
 
-QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session)
+QJsonArray DayOutcomesToJson(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days)
+{
+    QJsonArray array;
+    for (const SPlannedDay& day : days) {
+        const auto outcome = session.dayOutcomes().constFind(day.ulBatchId);
+        QString qsOutcome = QStringLiteral("not exported");
+        QString qsReason;
+        if (outcome != session.dayOutcomes().constEnd()) {
+            qsReason = outcome->qsReason;
+            qsOutcome = outcome->nOutcome == KcWorkers::CWorkManager::doCreated               ? QStringLiteral("done")
+                        : outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems ? QStringLiteral("done with problems")
+                                                                                   : QStringLiteral("not created");
+        }
+        array.append(QJsonObject{{QStringLiteral("batch"), double(day.ulBatchId)},
+                                 {QStringLiteral("key"), day.qsKey},
+                                 {QStringLiteral("file"), day.qsPath},
+                                 {QStringLiteral("outcome"), qsOutcome},
+                                 {QStringLiteral("reason"), qsReason}});
+    }
+    return array;
+}
+
+QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session,
+                                const QMap<ulong, SPlannedDay>& days)
 {
     QJsonArray errors;
     for (const SExportErrorReport& error : session.exportErrors()) {
@@ -163,6 +175,7 @@ QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession
         {QStringLiteral("errors"), errors},
         {QStringLiteral("cancelled"), result.bCancelled},
         {QStringLiteral("file_errors"), fileErrors},
+        {QStringLiteral("days"), DayOutcomesToJson(session, days)},
     };
 }
 
@@ -230,13 +243,12 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!CheckFreeSpace(qsLocation, ullNeeded, progress))
         return kExitFailed;
 
-    const QDateTime exportStart = QDateTime::currentDateTimeUtc();
     EJobOutcome outcome = EJobOutcome::Ok;
     if (!days.isEmpty())
         outcome = session.exportBatches();
     progress.clearLine();
 
-    SConvertResult result = CollectResult(session, days, exportStart);
+    SConvertResult result = CollectResult(session, days);
     result.bCancelled = outcome == EJobOutcome::Cancelled;
     if (outcome == EJobOutcome::Cancelled)
         err << "kelmconv convert: cancelled; the files finished before are kept\n";
@@ -245,10 +257,13 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     err.flush();
 
     if (options.bJson) {
-        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session)).toJson(QJsonDocument::Compact))
+        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session, days)).toJson(QJsonDocument::Compact))
             << "\n";
     } else {
-        out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal) << "\n";
+        out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal);
+        if (result.ulWithProblems > 0)
+            out << QStringLiteral(", %1 with problems").arg(result.ulWithProblems);
+        out << "\n";
         for (const QString& qsFile : result.slFiles)
             out << qsFile << "\n";
     }
@@ -256,8 +271,9 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
     if (outcome == EJobOutcome::Cancelled)
         return kExitCancelled;
+    // A day missing or with problems is a failure of the run, whatever the count says.
     if (outcome == EJobOutcome::Failed || !session.exportErrors().empty() || result.ulCreated < result.ulTotal
-        || ulong(result.slFiles.size()) < result.ulTotal)
+        || ulong(result.slFiles.size()) < result.ulTotal || result.ulWithProblems > 0)
         return kExitFailed;
     return kExitOk;
 }

@@ -19,6 +19,7 @@ struct SConvertResult {
     ulong ulCreated = 0;
     ulong ulTotal = 0;
     QStringList slFiles; // full paths of the MP4 files written, in export order
+    ulong ulWithProblems = 0; // of those, the days written with a problem (a track or an input missing)
     bool bCancelled = false;
 };
 
@@ -26,13 +27,13 @@ struct SConvertResult {
 // the export.
 QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session);
 
-// The days of a finished, failed or stopped run whose MP4 file is there and complete.
-SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
-                             const QDateTime& exportStart);
+// The days of a finished, failed or stopped run whose MP4 file this run wrote.
+SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days);
 
-// "created", "total", "files", "errors", "cancelled", and "file_errors" (problems of the
-// recordings read during the export, which do not fail a day).
-QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session);
+// "created", "total", "files", "errors", "cancelled", "file_errors" (problems of the recordings
+// read during the export) and "days" (each day's key, file, outcome and reason).
+QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session,
+                                const QMap<ulong, SPlannedDay>& days);
 
 // kelmconv convert [--tz ZONE] [--out DIR] [--only KEY]... [--json] PATH...
 int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err);
