@@ -50,6 +50,9 @@ CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream
     connect(&manager, &CWorkManager::exportError, this, &CProgressPrinter::onExportError);
     connect(&manager, &CWorkManager::fragmentExportOutcome, this, &CProgressPrinter::onFragmentOutcome);
     connect(&manager, &CWorkManager::fileError, this, &CProgressPrinter::onFileError);
+    connect(&manager, &CWorkManager::pathSkipped, this, [this](QString qsPath, QString qsReason) {
+        printLine(QStringLiteral("kelmconv: skipped: %1: %2").arg(qsPath, qsReason));
+    });
 }
 
 CProgressPrinter::~CProgressPrinter()

@@ -86,6 +86,8 @@ CWorkManager::CWorkManager(const QString& qsExportLocation, QObject* pParent)
     m_pFinder->setLists(&m_slSourcePaths, &m_slFoundInThisSearch);
     if (!connect(m_pFinder, &CKelmFilesFinder::startFindFiles, this, &CWorkManager::onKelmFilesSearchingStarted))
         m_bInitialized = false;
+    if (!connect(m_pFinder, &CKelmFilesFinder::pathSkipped, this, &CWorkManager::onPathSkipped))
+        m_bInitialized = false;
     if (!connect(m_pFinder, &CKelmFilesFinder::findFiles, this, &CWorkManager::onSomeFilesFound))
         m_bInitialized = false;
     if (!connect(m_pFinder, &CKelmFilesFinder::finished, this, &CWorkManager::onKelmSearchingFinished))
@@ -327,6 +329,12 @@ void CWorkManager::onSomeFilesFound(int nCountTotal, int nCountKelm)
         emit updateProgressMessage(tr("%1 files processed, no .kelm files Found ").arg(nCountTotal));
     else
         emit updateProgressMessage(tr("%1 files processed, %2 .kelm files Found ").arg(nCountTotal).arg(nCountKelm));
+}
+
+void CWorkManager::onPathSkipped(QString qsPath, QString qsReason)
+{
+    logWrite(KcLog::WARNING, kTagWM, QStringLiteral("skipped: %1: %2").arg(qsPath, qsReason));
+    emit pathSkipped(qsPath, qsReason);
 }
 
 void CWorkManager::onKelmFilesSearchingStarted()

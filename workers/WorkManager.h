@@ -118,6 +118,8 @@ signals:
     void jobStartFailed(QString qsMessage);
     // A file's warning after its log entry; the forms do not show warnings, a command line does.
     void fileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode);
+    // A found file or folder the search had to leave out, after its log entry.
+    void pathSkipped(QString qsPath, QString qsReason);
 
 public slots:
     void setSrcFilesAndFolders(QStringList strList);
@@ -132,6 +134,7 @@ public slots:
 
 private slots:
     void onSomeFilesFound(int nCountTotal, int nCountKelm);
+    void onPathSkipped(QString qsPath, QString qsReason);
     void onKelmFilesSearchingStarted();
     void onKelmSearchingFinished();
     void onKelmAnalyzingProgress(int percent, double fEstimatedTime);
