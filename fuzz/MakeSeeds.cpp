@@ -317,7 +317,7 @@ void MultiFileSeeds(const fs::path& folder, const fs::path& scratch)
         {"far-future", 1, {shortRecording("CAM1", 4294967295.0 - 0.2, 0.4), shortRecording("CAM2", noon, 0.4)}},
         {"odd-camera-names", 0, {shortRecording("..", noon, 0.2), shortRecording("a b.c", noon, 0.2)}},
     };
-    const Bytes separator(kFileSeparator, kFileSeparator + sizeof(kFileSeparator) - 1);
+    const Bytes separator(KcFuzz::kFileSeparator, KcFuzz::kFileSeparator + sizeof(KcFuzz::kFileSeparator) - 1);
     for (const auto& set : sets) {
         Bytes joined;
         for (size_t i = 0; i < set.files.size(); ++i) {
