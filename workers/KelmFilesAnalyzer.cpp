@@ -290,7 +290,8 @@ void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids,
                 continue;
 
             SExportRequest request;
-            request.endTime = localRequestTime(usable.end);
+            // Rounded up: cut down, the last second of the camera's last file would be lost.
+            request.endTime = localRequestTime(std::ceil(usable.end));
             request.startTime = localRequestTime(usable.start);
             request.srid = sridEntry.first;
             request.displayNumber = recording.displayNumber;

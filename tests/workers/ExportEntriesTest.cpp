@@ -97,6 +97,8 @@ TEST_F(ExportEntriesTest, RecordingOverThreeLocalDaysGivesThreeEntriesDifferingI
     }
     EXPECT_EQ(keys, expectedKeys);
     EXPECT_EQ(m_storage.GetUTCTimeToLocalTimeOffset(), double(kZoneOffset));
+    // The last day reaches the last frame (00:00:01.96 at 25 frames a second), not the whole second before it.
+    EXPECT_GE(m_entries.rbegin()->second.fragment.endTime, LocalToUtc(2026, 3, 3, 0, 0, 1.96) + kZoneOffset);
 }
 
 TEST_F(ExportEntriesTest, CameraWithoutUsableVideoIsLeftOutWhileOthersAreKept)
