@@ -293,6 +293,10 @@ bool CKelmConverterApp::connectCoreObjects()
         [&] { return connect(pManager, &CWorkManager::exportError, pVideos, &CVideosFoundFrm::onExportError); },
         [&] { return connect(pManager, &CWorkManager::fileError, pVideos, &CVideosFoundFrm::onFileError); },
         [&] {
+            return connect(pManager, &CWorkManager::fragmentExportOutcome, pVideos,
+                           &CVideosFoundFrm::onFragmentExportOutcome);
+        },
+        [&] {
             return connect(pVideos, &CVideosFoundFrm::cancelProcessing, pManager, &CWorkManager::onCancelProcessing);
         },
         [&] {

@@ -39,33 +39,13 @@ const char kConvertHelp[] =
     "              done), so that an interrupted batch can be resumed\n"
     "  --overwrite replace the MP4 file of a day that is already there (the default)\n"
     "  --json      end with one JSON object: created, total, files, skipped, errors, cancelled,\n"
-    "              offset\n"
+    "              offset, days\n"
     "\n"
     "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
     "A day is written under its name plus \".part\" and renamed when complete, so a file under\n"
     "its final name is always whole; an earlier file of that day stays until then.\n"
-    "Exit status: 0 when every selected day was written, 1 when a day failed, no .kelm file was\n"
-    "found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
-
-
-void ReportAnalysisProblems(const CWorkSession& session, CProgressPrinter& progress)
-{
-    if (!session.blackListPaths().isEmpty()) {
-        progress.printLine(QStringLiteral("kelmconv convert: these files will not be converted:"));
-        for (const QString& qsPath : session.blackListPaths())
-            progress.printLine(QStringLiteral("  ") + qsPath);
-    }
-    for (const SFileReport& report : session.fileErrors()) {
-        progress.printLine(QStringLiteral("kelmconv convert: file error %1: %2 (%3)")
-                               .arg(report.nCode)
-                               .arg(report.qsMessage, report.qsFile));
-    }
-    for (const SFileReport& report : session.fileWarnings()) {
-        progress.printLine(QStringLiteral("kelmconv convert: file warning %1: %2 (%3)")
-                               .arg(report.nCode)
-                               .arg(report.qsMessage, report.qsFile));
-    }
-}
+    "Exit status: 0 when every selected day was written whole, 1 when a day failed or had problems,\n"
+    "no .kelm file was found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
 
 // The videos-found form's Delete buttons: every day not named stays out of the export.
 bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QString& qsUnknownKey)
@@ -122,19 +102,6 @@ QStringList SkipExistingDays(ExportedSrids& exportedSrids, const QMap<ulong, SPl
     return slSkipped;
 }
 
-// When each day file that is there was last changed: a rename gives the file of this run a new
-// change time, while a day the run did not finish keeps the earlier run's file unchanged.
-QMap<QString, QDateTime> ChangeTimes(const QMap<ulong, SPlannedDay>& days)
-{
-    QMap<QString, QDateTime> times;
-    for (const SPlannedDay& day : days) {
-        const QFileInfo info(day.qsPath);
-        if (info.isFile())
-            times.insert(day.qsPath, info.metadataChangeTime());
-    }
-    return times;
-}
-
 } // namespace
 
 QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
@@ -167,27 +134,19 @@ QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session)
     return days;
 }
 
-SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
-                             const QMap<QString, QDateTime>& earlierFiles)
+SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days)
 {
-    QSet<ulong> failedBatches;
-    for (const SExportErrorReport& error : session.exportErrors())
-        failedBatches.insert(error.ulBatch);
-
     SConvertResult result;
     result.ulTotal = ulong(days.size());
     for (const SPlannedDay& day : days) {
-        if (!session.startedBatches().contains(day.ulBatchId) || failedBatches.contains(day.ulBatchId))
-            continue;
-        // Only a complete file gets the day's name, so what is there is whole. A file of an
-        // earlier run under the same name does not count for a day this run never closed.
-        const QFileInfo info(day.qsPath);
-        if (!info.isFile())
-            continue;
-        if (!session.finishedBatches().contains(day.ulBatchId) && earlierFiles.contains(day.qsPath)
-            && info.metadataChangeTime() == earlierFiles.value(day.qsPath))
+        // The manager's outcome tells a day's file of this run from one an earlier run left.
+        const auto outcome = session.dayOutcomes().constFind(day.ulBatchId);
+        if (outcome == session.dayOutcomes().constEnd() || outcome->nOutcome == KcWorkers::CWorkManager::doNotCreated
+            || !QFileInfo(day.qsPath).isFile())
             continue;
         result.slFiles << day.qsPath;
+        if (outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems)
+            ++result.ulWithProblems;
     }
     result.ulCreated = ulong(result.slFiles.size());
     // The manager's own count, when the run got to the end, is the one the desktop shows.
@@ -198,7 +157,30 @@ SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPla
     return result;
 }
 
-QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session)
+QJsonArray DayOutcomesToJson(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days)
+{
+    QJsonArray array;
+    for (const SPlannedDay& day : days) {
+        const auto outcome = session.dayOutcomes().constFind(day.ulBatchId);
+        QString qsOutcome = QStringLiteral("not exported");
+        QString qsReason;
+        if (outcome != session.dayOutcomes().constEnd()) {
+            qsReason = outcome->qsReason;
+            qsOutcome = outcome->nOutcome == KcWorkers::CWorkManager::doCreated               ? QStringLiteral("done")
+                        : outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems ? QStringLiteral("done with problems")
+                                                                                   : QStringLiteral("not created");
+        }
+        array.append(QJsonObject{{QStringLiteral("batch"), double(day.ulBatchId)},
+                                 {QStringLiteral("key"), day.qsKey},
+                                 {QStringLiteral("file"), day.qsPath},
+                                 {QStringLiteral("outcome"), qsOutcome},
+                                 {QStringLiteral("reason"), qsReason}});
+    }
+    return array;
+}
+
+QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session,
+                                const QMap<ulong, SPlannedDay>& days)
 {
     QJsonArray errors;
     for (const SExportErrorReport& error : session.exportErrors()) {
@@ -223,6 +205,7 @@ QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession
         {QStringLiteral("cancelled"), result.bCancelled},
         {QStringLiteral("file_errors"), fileErrors},
         {QStringLiteral("offset"), result.fOffset},
+        {QStringLiteral("days"), DayOutcomesToJson(session, days)},
     };
 }
 
@@ -256,10 +239,15 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CProgressPrinter progress(session.manager(), err, IsTerminal(err));
     CancelOnInterrupt(interrupts, session, progress, "convert");
 
-    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress);
-    if (status >= 0)
+    QString qsFailure;
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress, &qsFailure);
+    if (status >= 0) {
+        if (options.bJson)
+            out << QString::fromUtf8(QJsonDocument(AnalysisFailureToJson(session, qsFailure)).toJson(QJsonDocument::Compact))
+                << "\n";
         return status;
-    ReportAnalysisProblems(session, progress);
+    }
+    ReportFileProblems(session, "convert", progress);
 
     QString qsUnknownKey;
     if (!SelectDays(session.manager().exportedSrids(), options.slOnlyKeys, qsUnknownKey)) {
@@ -301,13 +289,12 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!CheckFreeSpace(qsLocation, ullNeeded, progress))
         return kExitFailed;
 
-    const QMap<QString, QDateTime> earlierFiles = ChangeTimes(days);
     EJobOutcome outcome = EJobOutcome::Ok;
     if (!days.isEmpty())
         outcome = session.exportBatches();
     progress.clearLine();
 
-    SConvertResult result = CollectResult(session, days, earlierFiles);
+    SConvertResult result = CollectResult(session, days);
     result.bCancelled = outcome == EJobOutcome::Cancelled;
     result.fOffset = session.manager().storage().GetUTCTimeToLocalTimeOffset();
     if (!slSkipped.isEmpty()) {
@@ -329,10 +316,13 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     err.flush();
 
     if (options.bJson) {
-        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session)).toJson(QJsonDocument::Compact))
+        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session, days)).toJson(QJsonDocument::Compact))
             << "\n";
     } else {
-        out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal) << "\n";
+        out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal);
+        if (result.ulWithProblems > 0)
+            out << QStringLiteral(", %1 with problems").arg(result.ulWithProblems);
+        out << "\n";
         for (const QString& qsFile : result.slFiles)
             out << qsFile << "\n";
     }
@@ -340,8 +330,9 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
     if (outcome == EJobOutcome::Cancelled)
         return kExitCancelled;
+    // A day missing or with problems is a failure of the run, whatever the count says.
     if (outcome == EJobOutcome::Failed || !session.exportErrors().empty() || result.ulCreated < result.ulTotal
-        || ulong(result.slFiles.size()) < result.ulTotal)
+        || ulong(result.slFiles.size()) < result.ulTotal || result.ulWithProblems > 0)
         return kExitFailed;
     return kExitOk;
 }

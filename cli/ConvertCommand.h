@@ -20,6 +20,7 @@ struct SConvertResult {
     ulong ulTotal = 0;
     QStringList slFiles; // full paths of the MP4 files written or skipped, in export order
     QStringList slSkipped; // the days left alone because their file was there
+    ulong ulWithProblems = 0; // the days written with a problem (a track or an input missing)
     bool bCancelled = false;
     double fOffset = 0; // local time = UTC + this, in seconds
 };
@@ -28,14 +29,13 @@ struct SConvertResult {
 // the export.
 QMap<ulong, SPlannedDay> PlanDays(CWorkSession& session);
 
-// The days of a finished, failed or stopped run whose MP4 file is there and complete.
-// earlierFiles: the change times of the day files that were there before the run.
-SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days,
-                             const QMap<QString, QDateTime>& earlierFiles);
+// The days of a finished, failed or stopped run whose MP4 file this run wrote.
+SConvertResult CollectResult(const CWorkSession& session, const QMap<ulong, SPlannedDay>& days);
 
-// "created", "total", "files", "errors", "cancelled", and "file_errors" (problems of the
-// recordings read during the export, which do not fail a day).
-QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session);
+// "created", "total", "files", "skipped", "errors", "cancelled", "file_errors" (problems of the
+// recordings read during the export), "offset" and "days" (each day's key, file, outcome and reason).
+QJsonObject ConvertResultToJson(const SConvertResult& result, const CWorkSession& session,
+                                const QMap<ulong, SPlannedDay>& days);
 
 // kelmconv convert [--tz ZONE] [--out DIR] [--only KEY]... [--skip-existing | --overwrite] [--json] PATH...
 int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err);

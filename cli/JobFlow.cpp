@@ -36,38 +36,82 @@ QString DesktopExportLocation()
 }
 
 int SearchAndAnalyze(CWorkSession& session, const QStringList& slPaths, const char* pCommand,
-                     CProgressPrinter& progress)
+                     CProgressPrinter& progress, QString* pFailure)
 {
     const QString qsPrefix = QStringLiteral("kelmconv %1: ").arg(QLatin1String(pCommand));
+    const auto fail = [&](int status, const QString& qsText) {
+        progress.printLine(qsPrefix + qsText);
+        if (pFailure)
+            *pFailure = qsText;
+        return status;
+    };
 
     switch (session.search(slPaths)) {
     case EJobOutcome::Ok:
         break;
     case EJobOutcome::Cancelled:
-        progress.printLine(qsPrefix + QStringLiteral("cancelled while searching for .kelm files"));
-        return kExitCancelled;
+        return fail(kExitCancelled, QStringLiteral("cancelled while searching for .kelm files"));
     case EJobOutcome::Failed:
-        progress.printLine(qsPrefix + session.failureText());
-        return kExitFailed;
+        return fail(kExitFailed, session.failureText());
     }
     // The start form offers CONTINUE only once something was found.
-    if (session.foundCount() == 0) {
-        progress.printLine(qsPrefix + QStringLiteral("no .kelm files found in the locations given"));
-        return kExitFailed;
-    }
+    if (session.foundCount() == 0)
+        return fail(kExitFailed, QStringLiteral("no .kelm files found in the locations given"));
 
     switch (session.analyze()) {
     case EJobOutcome::Ok:
         progress.clearLine();
         return -1;
     case EJobOutcome::Cancelled:
-        progress.printLine(qsPrefix + QStringLiteral("cancelled while analyzing .kelm files"));
-        return kExitCancelled;
+        return fail(kExitCancelled, QStringLiteral("cancelled while analyzing .kelm files"));
     case EJobOutcome::Failed:
         break;
     }
-    progress.printLine(qsPrefix + session.failureText());
-    return kExitFailed;
+    // "Every file is invalid" alone leaves the user guessing: each file's reason comes first.
+    ReportFileProblems(session, pCommand, progress);
+    return fail(kExitFailed, session.failureText());
+}
+
+void ReportFileProblems(const CWorkSession& session, const char* pCommand, CProgressPrinter& progress)
+{
+    const QString qsPrefix = QStringLiteral("kelmconv %1: ").arg(QLatin1String(pCommand));
+    if (!session.blackListPaths().isEmpty()) {
+        progress.printLine(qsPrefix + QStringLiteral("these files will not be converted:"));
+        for (const QString& qsPath : session.blackListPaths())
+            progress.printLine(QStringLiteral("  ") + qsPath);
+    }
+    for (const SFileReport& report : session.fileErrors()) {
+        progress.printLine(qsPrefix + QStringLiteral("file error %1: %2 (%3)")
+                                          .arg(report.nCode)
+                                          .arg(report.qsMessage, report.qsFile));
+    }
+    for (const SFileReport& report : session.fileWarnings()) {
+        progress.printLine(qsPrefix + QStringLiteral("file warning %1: %2 (%3)")
+                                          .arg(report.nCode)
+                                          .arg(report.qsMessage, report.qsFile));
+    }
+}
+
+QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports)
+{
+    QJsonArray array;
+    for (const SFileReport& report : reports) {
+        array.append(QJsonObject{{QStringLiteral("file"), report.qsFile},
+                                 {QStringLiteral("code"), report.nCode},
+                                 {QStringLiteral("message"), report.qsMessage}});
+    }
+    return array;
+}
+
+QJsonObject AnalysisFailureToJson(const CWorkSession& session, const QString& qsError)
+{
+    return QJsonObject{
+        {QStringLiteral("error"), qsError},
+        {QStringLiteral("found"), session.foundCount()},
+        {QStringLiteral("blacklist"), QJsonArray::fromStringList(session.blackListPaths())},
+        {QStringLiteral("file_errors"), FileReportsToJson(session.fileErrors())},
+        {QStringLiteral("file_warnings"), FileReportsToJson(session.fileWarnings())},
+    };
 }
 
 void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CProgressPrinter& progress,

@@ -48,6 +48,11 @@ CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream
     connect(&manager, &CWorkManager::fragmentExportStarted, this, &CProgressPrinter::onFragmentStarted);
     connect(&manager, &CWorkManager::fragmentExportFinished, this, &CProgressPrinter::onFragmentFinished);
     connect(&manager, &CWorkManager::exportError, this, &CProgressPrinter::onExportError);
+    connect(&manager, &CWorkManager::fragmentExportOutcome, this, &CProgressPrinter::onFragmentOutcome);
+    connect(&manager, &CWorkManager::fileError, this, &CProgressPrinter::onFileError);
+    connect(&manager, &CWorkManager::pathSkipped, this, [this](QString qsPath, QString qsReason) {
+        printLine(QStringLiteral("kelmconv: skipped: %1: %2").arg(qsPath, qsReason));
+    });
 }
 
 CProgressPrinter::~CProgressPrinter()
@@ -150,28 +155,49 @@ void CProgressPrinter::onFragmentStarted(ulong ulFragmentID)
     drawExport();
 }
 
+void CProgressPrinter::onFragmentOutcome(ulong ulFragmentID, int nOutcome, QString qsReason)
+{
+    m_dayOutcomes.insert(ulFragmentID, {nOutcome, qsReason});
+}
+
+// "done", "done with problems: <first reason>" or "not created: <reason>"; on a terminal, where
+// the bar shows the progress, only the days that did not come out whole get a line.
 void CProgressPrinter::onFragmentFinished(ulong ulFragmentID)
 {
-    if (m_bTerminal)
+    const auto outcome = m_dayOutcomes.constFind(ulFragmentID);
+    const int nOutcome = outcome == m_dayOutcomes.constEnd() ? int(KcWorkers::CWorkManager::doCreated) : outcome->first;
+    if (m_bTerminal && nOutcome == KcWorkers::CWorkManager::doCreated)
         return;
     const auto it = m_days.constFind(ulFragmentID);
     const QString qsName = it == m_days.constEnd() ? QString() : QLatin1Char(' ') + it->qsFileName;
-    const auto error = m_dayErrors.constFind(ulFragmentID);
-    if (error == m_dayErrors.constEnd())
-        printLine(QStringLiteral("[%1]%2 done").arg(dayText(ulFragmentID), qsName));
-    else
-        printLine(QStringLiteral("[%1]%2 failed: %3").arg(dayText(ulFragmentID), qsName, *error));
+    QString qsStatus = QStringLiteral("done");
+    if (nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems)
+        qsStatus = QStringLiteral("done with problems: ") + outcome->second;
+    else if (nOutcome == KcWorkers::CWorkManager::doNotCreated)
+        qsStatus = QStringLiteral("not created: ") + outcome->second;
+    printLine(QStringLiteral("[%1]%2 %3").arg(dayText(ulFragmentID), qsName, qsStatus));
+    if (m_bTerminal && m_bExporting)
+        drawExport();
 }
 
-void CProgressPrinter::onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode)
+void CProgressPrinter::onExportError(ulong, QString qsError, QString qsFileName, int nCode)
 {
-    if (!m_dayErrors.contains(ulFragmentID))
-        m_dayErrors.insert(ulFragmentID, qsError);
     QString qsLine = QStringLiteral("kelmconv convert: error %1: %2").arg(nCode).arg(qsError);
     if (!qsFileName.isEmpty())
         qsLine += QStringLiteral(" (%1)").arg(qsFileName);
     printLine(qsLine);
     if (m_bTerminal && m_bExporting)
+        drawExport();
+}
+
+// The analysis' file reports are printed with its results; during the export a file that went
+// missing or was cut short is news.
+void CProgressPrinter::onFileError(ulong, QString qsFileName, QString qsError, int nCode)
+{
+    if (!m_bExporting)
+        return;
+    printLine(QStringLiteral("kelmconv convert: file error %1: %2 (%3)").arg(nCode).arg(qsError, qsFileName));
+    if (m_bTerminal)
         drawExport();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
-#include <QObject>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QTextStream>
+
+#include <utility>
 
 namespace KcWorkers {
 class CWorkManager;
@@ -51,6 +53,8 @@ private slots:
     void onFragmentStarted(ulong ulFragmentID);
     void onFragmentFinished(ulong ulFragmentID);
     void onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
+    void onFragmentOutcome(ulong ulFragmentID, int nOutcome, QString qsReason);
+    void onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode);
 
 private:
     void drawStatus();
@@ -68,7 +72,7 @@ private:
     ulong m_ulBatch = 0;
     double m_fEstimate = -1;
     QMap<ulong, SPlannedDay> m_days;
-    QMap<ulong, QString> m_dayErrors; // the first error of each day
+    QMap<ulong, std::pair<int, QString>> m_dayOutcomes; // the manager's outcome and reason of each day
 };
 
 } // namespace KcCli

@@ -45,17 +45,6 @@ QJsonArray PartsToJson(const std::vector<KELMNameSpace::SMediaPart>& parts)
     return array;
 }
 
-QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports)
-{
-    QJsonArray array;
-    for (const SFileReport& report : reports) {
-        array.append(QJsonObject{{QStringLiteral("file"), report.qsFile},
-                                 {QStringLiteral("code"), report.nCode},
-                                 {QStringLiteral("message"), report.qsMessage}});
-    }
-    return array;
-}
-
 QJsonObject EntryToJson(const std::wstring& key, const SExportEntry& entry)
 {
     const KELMNameSpace::SExportFragment& fragment = entry.fragment;
@@ -168,9 +157,14 @@ int RunScan(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CProgressPrinter progress(session.manager(), err, IsTerminal(err));
     CancelOnInterrupt(interrupts, session, progress, "scan");
 
-    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "scan", progress);
-    if (status >= 0)
+    QString qsFailure;
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "scan", progress, &qsFailure);
+    if (status >= 0) {
+        if (options.bJson)
+            out << QString::fromUtf8(QJsonDocument(AnalysisFailureToJson(session, qsFailure)).toJson(QJsonDocument::Compact))
+                << "\n";
         return status;
+    }
 
     if (options.bJson)
         out << QString::fromUtf8(QJsonDocument(ScanToJson(session)).toJson(QJsonDocument::Compact)) << "\n";

@@ -41,6 +41,9 @@ CWorkSession::CWorkSession(const QString& qsExportLocation, QObject* pParent)
     connect(pManager, &CWorkManager::exportResults, this, &CWorkSession::onExportResults);
     connect(pManager, &CWorkManager::fragmentExportStarted, this, &CWorkSession::onFragmentStarted);
     connect(pManager, &CWorkManager::fragmentExportFinished, this, &CWorkSession::onFragmentFinished);
+    connect(pManager, &CWorkManager::fragmentExportOutcome, this, [this](ulong ulBatch, int nOutcome, QString qsReason) {
+        m_dayOutcomes.insert(ulBatch, SDayOutcome{nOutcome, qsReason});
+    });
 }
 
 CWorkSession::~CWorkSession() = default;
@@ -94,6 +97,7 @@ EJobOutcome CWorkSession::exportBatches()
     m_ulExported = m_ulExportTotal = 0;
     m_startedBatches.clear();
     m_finishedBatches.clear();
+    m_dayOutcomes.clear();
     KcLog::logWrite(KcLog::INFO, kTagMain, QStringLiteral("Initiate exporting ..."));
     begin(EPhase::Exporting);
     m_pManager->onStartExport();
@@ -190,6 +194,7 @@ void CWorkSession::onAnalyzeErrorsText(QString qsTitle, QString qsText, KcForms:
         end(EJobOutcome::Cancelled);
         break;
     case EPhase::Analyzing:
+        takeBlackList();
         m_qsFailure = qsTitle + QLatin1Char(' ') + qsText;
         end(m_bCancelRequested ? EJobOutcome::Cancelled : EJobOutcome::Failed);
         break;

@@ -2,6 +2,7 @@
 
 #include "WorkManager.h"
 
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -79,6 +80,12 @@ public:
     ulong exportTotal() const { return m_ulExportTotal; }
     const QSet<ulong>& startedBatches() const { return m_startedBatches; }
     const QSet<ulong>& finishedBatches() const { return m_finishedBatches; }
+    // What became of each finished day (CWorkManager::DayOutcome) and why, unless it was created cleanly.
+    struct SDayOutcome {
+        int nOutcome = 0;
+        QString qsReason;
+    };
+    const QMap<ulong, SDayOutcome>& dayOutcomes() const { return m_dayOutcomes; }
     // What the user would have read in the form's error text or message box.
     const QString& failureText() const { return m_qsFailure; }
 
@@ -130,6 +137,7 @@ private:
     ulong m_ulExportTotal = 0;
     QSet<ulong> m_startedBatches;
     QSet<ulong> m_finishedBatches;
+    QMap<ulong, SDayOutcome> m_dayOutcomes;
     QString m_qsFailure;
 };
 

@@ -74,6 +74,9 @@ namespace {
 constexpr uint8_t kRecordId[4] = {0xFE, 0xED, 0x5E, 0xED};
 constexpr uint32_t kMaxProtobufDataSize = 0x100000;
 constexpr uint32_t kMaxBinaryDataSize = 0x1000000;
+// Cameras declare a handful of elementary streams per context; each declared stream costs memory
+// until the context ends, so a context declaring more is malformed data.
+constexpr size_t kMaxStreamsPerContext = 256;
 // The read-ahead window. A refill starts at the first byte a record needs and takes this much:
 // the record's framing and header and the small records around it (audio units between two video
 // frames) in one system call. Skipped payloads that reach past the window are jumped over, never
@@ -417,6 +420,9 @@ CContainerParse::EFlow CContainerParse::HandleStream()
 CContainerParse::EFlow CContainerParse::HandleES()
 {
     const kelm::ES& es = m_tag.es();
+    if (m_streams.size() >= kMaxStreamsPerContext && m_streams.count(es.esno()) == 0)
+        return Fatal(kErrBadData, L"New stream ID '" + Decimal(es.esno()) + L"' exceeds the limit of "
+                                      + Decimal(int64_t(kMaxStreamsPerContext)) + L" streams");
     const auto inserted = m_streams.try_emplace(es.esno());
     SStreamSummary& stream = inserted.first->second;
     if (!inserted.second && stream.frameCount > 0)

@@ -8,6 +8,7 @@
 #include "Look.h"
 #include "SizeText.h"
 #include "SridVisualHeader.h"
+#include "WorkManager.h"
 #include "Support.h"
 #include "TimeUtil.h"
 #include "ui_VideosFoundFrm.h"
@@ -681,7 +682,13 @@ void CVideosFoundFrm::onExportError(ulong ulFragmentID, QString, QString, int nC
 
 void CVideosFoundFrm::onFileError(ulong, QString, QString, int)
 {
-    // Logged by the work manager; a file's trouble does not decide a pane's outcome.
+    // Logged by the work manager, which weighs it into the day's outcome.
+}
+
+void CVideosFoundFrm::onFragmentExportOutcome(ulong ulFragmentID, int nOutcome, QString)
+{
+    if (nOutcome != KcWorkers::CWorkManager::doCreated)
+        setPaneState(ulFragmentID, CDateVisualPane::stFailed);
 }
 
 void CVideosFoundFrm::onUpdateProgressMessage(QString qsMess)

@@ -95,6 +95,8 @@ public slots:
         int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal, double fEstimatedTime);
     void onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
     void onFileError(ulong ulFragmentID, QString qsFileName, QString qsError, int nCode);
+    // nOutcome: the work manager's DayOutcome; a day that is missing or incomplete shows as failed.
+    void onFragmentExportOutcome(ulong ulFragmentID, int nOutcome, QString qsReason);
     void onUpdateProgressMessage(QString qsMess);
     void onExportEnabled(QString qsExportKey, bool bEnabled);
     void onTimeZoneChanged(QTimeZone qtmNewZone);

@@ -3,12 +3,14 @@
 #include "DecoderConfig.h"
 #include "DecoderSetup.h"
 #include "FastDynArray.h"
+#include "KELMStorage.h"
 #include "KelmParser.h"
 #include "TextConvert.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -318,6 +320,141 @@ void RunDecoderSetup(const uint8_t* pData, size_t size)
         }
         break;
     }
+    }
+}
+
+namespace {
+
+// Splits an input into up to kMaxFiles container files at each kFileSeparator.
+std::vector<std::string> SplitFiles(const uint8_t* pData, size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(pData), size);
+    const std::string separator(kFileSeparator, sizeof(kFileSeparator) - 1);
+    std::vector<std::string> files;
+    size_t start = 0;
+    while (files.size() + 1 < kMaxFiles) {
+        const size_t next = text.find(separator, start);
+        if (next == std::string::npos)
+            break;
+        files.push_back(text.substr(start, next - start));
+        start = next + separator.size();
+    }
+    files.push_back(text.substr(start));
+    return files;
+}
+
+// Offsets of the zones an analysis may run in, chosen by the input's first byte.
+constexpr double kOffsets[] = {0, 3 * 3600, -10 * 3600, 5.5 * 3600};
+
+// Loads the files, cuts every recording into days as the analysis does and checks what the day
+// cutting promises. Returns false when nothing was prepared.
+bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& folder,
+                    KELMNameSpace::CKELMStorage& storage, const std::string& targetDirectory)
+{
+    if (size < 1)
+        return false;
+    const double offset = kOffsets[pData[0] & 3];
+    std::vector<std::wstring> paths;
+    const std::vector<std::string> files = SplitFiles(pData + 1, size - 1);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string path = folder.Path(("in-" + std::to_string(i) + ".kelm").c_str());
+        WriteWholeFile(path, reinterpret_cast<const uint8_t*>(files[i].data()), files[i].size());
+        paths.push_back(UtilsNameSpace::NarrowToWide(path));
+    }
+
+    KELMNameSpace::CKELMStorage::CContentLoadEventSyncStub loadSync;
+    storage.SetContentLoadEventSync(&loadSync);
+    SErrorInfo error;
+    const bool bLoaded = storage.LoadContent(paths, &error);
+    storage.SetContentLoadEventSync(nullptr);
+    if (!bLoaded) {
+        Require(error.code != 0 && !error.message.empty(), "a failed load says why");
+        return false;
+    }
+    Require(storage.SetUTCTimeToLocalTimeOffset(offset, &error), "the offset can be set after a load");
+
+    bool bPrepared = false;
+    for (const auto& sridEntry : storage.GetSridMap()) {
+        for (const auto& recordingEntry : sridEntry.second) {
+            const KELMNameSpace::SRecording& recording = recordingEntry.second;
+            Require(recording.videoStart <= recording.videoEnd || recording.videoParts.empty(),
+                    "a recording's video span does not go back");
+            KELMNameSpace::SExportRequest request;
+            request.startTime = std::floor(recording.videoStart) + offset;
+            request.endTime = recording.videoEnd + offset;
+            request.srid = sridEntry.first;
+            request.displayNumber = recording.displayNumber;
+            request.subSourceKey = recordingEntry.first;
+            request.targetDirectory = UtilsNameSpace::NarrowToWide(targetDirectory);
+            // What the analysis hands over: local times after 1970 that fit 32 bits.
+            if (recording.videoParts.empty() || !(request.startTime >= 1) || !(request.startTime < request.endTime)
+                || !(request.endTime <= 4294967294.0))
+                continue;
+
+            std::vector<KELMNameSpace::SExportFragment> fragments;
+            uint32_t batchId = 0;
+            if (!storage.PrepareExportFragments(request, &fragments, &batchId, &error)) {
+                Require(error.code != 0 && !error.message.empty(), "a failed preparation says why");
+                continue;
+            }
+            Require((batchId == 0) == fragments.empty(), "a batch is made exactly when a day has media");
+            for (const KELMNameSpace::SExportFragment& fragment : fragments) {
+                Require(fragment.windowStart >= request.startTime && fragment.windowEnd <= request.endTime,
+                        "a day lies inside the request");
+                Require(fragment.windowEnd - fragment.windowStart < 86400, "a day is shorter than a day");
+                Require(fragment.startTime >= fragment.windowStart && fragment.endTime <= fragment.windowEnd,
+                        "a day's media lies inside its window");
+                Require(!fragment.targetFileName.empty()
+                            && fragment.targetFileName.find(L'/') == std::wstring::npos
+                            && fragment.targetFileName.find(L'\0') == std::wstring::npos,
+                        "a target name is one file name");
+                Require(!fragment.videoParts.empty() || !fragment.audioParts.empty(), "a day has media");
+            }
+            bPrepared = bPrepared || batchId != 0;
+        }
+    }
+    return bPrepared;
+}
+
+} // namespace
+
+void RunContentPrepare(const uint8_t* pData, size_t size)
+{
+    static CScratchFolder folder;
+    KELMNameSpace::CKELMStorage storage;
+    LoadAndPrepare(pData, size, folder, storage, folder.Path("out") + "/");
+}
+
+void RunExportFiles(const uint8_t* pData, size_t size)
+{
+    static CScratchFolder folder;
+    const std::filesystem::path out = folder.Path("out");
+    std::error_code ignored;
+    std::filesystem::remove_all(out, ignored);
+
+    KELMNameSpace::CKELMStorage storage;
+    if (!LoadAndPrepare(pData, size, folder, storage, out.string() + "/"))
+        return;
+    KELMNameSpace::CKELMStorage::CExportEventSyncStub exportSync;
+    storage.SetExportEventSync(&exportSync);
+    SErrorInfo error;
+    const bool bRun = storage.RunExport(&error);
+    storage.SetExportEventSync(nullptr);
+    Require(bRun || (error.code != 0 && !error.message.empty()), "a failed export says why");
+
+    // Whatever the names in the files, the export writes only below its folder, and every file it
+    // leaves is a finished, non-empty MP4.
+    std::error_code walkError;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.Path(""), walkError)) {
+        const std::string path = entry.path().string();
+        if (entry.is_directory())
+            continue;
+        if (path.rfind(out.string() + "/", 0) != 0) {
+            Require(entry.path().filename().string().rfind("in-", 0) == 0, "nothing is written beside the inputs");
+            continue;
+        }
+        Require(entry.path().extension() == ".mp4", "the export leaves only MP4 files");
+        Require(entry.file_size() > 0, "an MP4 file left behind is not empty");
     }
 }
 

@@ -31,4 +31,17 @@ void RunDecoderConfig(const uint8_t* pData, size_t size);
 // a sequence parameter set, 3 an AudioSpecificConfig.
 void RunDecoderSetup(const uint8_t* pData, size_t size);
 
+// Inputs of the engine-level targets: up to kMaxFiles container files, split at each separator.
+constexpr char kFileSeparator[] = "\0KCFILE\0";
+constexpr size_t kMaxFiles = 4;
+
+// Content loading of several files, then the day cutting and target naming of every recording,
+// as an analysis in one of four zones does (the first byte modulo 4 chooses the zone's offset:
+// 0, +3 h, -10 h, +5:30). The rest is the files.
+void RunContentPrepare(const uint8_t* pData, size_t size);
+
+// As RunContentPrepare, then the export of every prepared day into a scratch folder, checking
+// that nothing is written outside it and that only finished MP4 files are left.
+void RunExportFiles(const uint8_t* pData, size_t size);
+
 } // namespace KcFuzz

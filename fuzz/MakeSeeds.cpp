@@ -3,8 +3,10 @@
 // and parameter sets, and hand-made variants of them. Each seed starts with the choice byte the
 // target reads first (FuzzEntries.h).
 //
-//   make-fuzz-seeds <corpus folder>     writes <folder>/kelm_parse, decoder_config, decoder_setup
+//   make-fuzz-seeds <corpus folder>     writes <folder>/kelm_parse, decoder_config, decoder_setup,
+//                                       content_prepare, export_files
 
+#include "FuzzEntries.h"
 #include "KelmWriter.h"
 #include "MediaSample.h"
 
@@ -272,6 +274,62 @@ void DecoderSetupSeeds(const fs::path& folder)
 
 } // namespace
 
+// The bytes of one recording written by the container writer.
+Bytes RecordingBytes(const fs::path& scratch, const KcTest::SRecordingOptions& options)
+{
+    const fs::path path = scratch / "multi.kelm";
+    if (!KcTest::WriteRecordingFile(path.string(), options).ok) {
+        std::fprintf(stderr, "make-fuzz-seeds: cannot write %s\n", path.c_str());
+        g_bFailed = true;
+    }
+    return ReadFile(path);
+}
+
+// Seeds of the engine-level targets: sets of files as cameras write them, joined by the
+// separator the targets split at (FuzzEntries.h).
+void MultiFileSeeds(const fs::path& folder, const fs::path& scratch)
+{
+    const auto shortRecording = [](const char* pSrid, double startUtc, double seconds) {
+        KcTest::SRecordingOptions options;
+        options.srid = pSrid;
+        options.startUtc = startUtc;
+        options.endUtc = startUtc + seconds;
+        return options;
+    };
+    const double noon = KcTest::UtcSeconds(2026, 3, 1, 12, 0, 0);
+    const double beforeMidnight = KcTest::UtcSeconds(2026, 3, 1, 20, 59, 59.6);
+    KcTest::SRecordingOptions videoOnly = shortRecording("CAM1", noon + 1, 0.4);
+    videoOnly.audio = false;
+    KcTest::SRecordingOptions audioFirst = shortRecording("CAM1", noon, 0.4);
+    audioFirst.video = false;
+
+    const struct {
+        const char* pName;
+        uint8_t choice; // the zone
+        std::vector<KcTest::SRecordingOptions> files;
+    } sets[] = {
+        {"one-file", 0, {shortRecording("CAM1", noon, 0.4)}},
+        {"two-files-one-camera", 1, {shortRecording("CAM1", noon, 0.4), shortRecording("CAM1", noon + 2, 0.4)}},
+        {"two-cameras", 2, {shortRecording("CAM1", noon, 0.4), shortRecording("cam-2", noon + 0.2, 0.4)}},
+        {"across-midnight", 1, {shortRecording("1001", beforeMidnight, 0.8)}},
+        {"audio-then-video", 3, {audioFirst, videoOnly}},
+        {"clock-reset", 0, {shortRecording("CAM1", 0, 0.4), shortRecording("CAM1", noon, 0.4)}},
+        {"far-future", 1, {shortRecording("CAM1", 4294967295.0 - 0.2, 0.4), shortRecording("CAM2", noon, 0.4)}},
+        {"odd-camera-names", 0, {shortRecording("..", noon, 0.2), shortRecording("a b.c", noon, 0.2)}},
+    };
+    const Bytes separator(KcFuzz::kFileSeparator, KcFuzz::kFileSeparator + sizeof(KcFuzz::kFileSeparator) - 1);
+    for (const auto& set : sets) {
+        Bytes joined;
+        for (size_t i = 0; i < set.files.size(); ++i) {
+            if (i > 0)
+                joined.insert(joined.end(), separator.begin(), separator.end());
+            const Bytes file = RecordingBytes(scratch, set.files[i]);
+            joined.insert(joined.end(), file.begin(), file.end());
+        }
+        Save(folder, set.pName, set.choice, joined);
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -282,12 +340,14 @@ int main(int argc, char** argv)
     const fs::path scratch = fs::temp_directory_path() / ("kc-fuzz-seeds-" + std::to_string(::getpid()));
     std::error_code error;
     fs::create_directories(scratch, error);
-    for (const char* pTarget : {"kelm_parse", "decoder_config", "decoder_setup"})
+    for (const char* pTarget : {"kelm_parse", "decoder_config", "decoder_setup", "content_prepare", "export_files"})
         fs::create_directories(corpus / pTarget, error);
 
     ContainerSeeds(corpus / "kelm_parse", scratch);
     DecoderConfigSeeds(corpus / "decoder_config");
     DecoderSetupSeeds(corpus / "decoder_setup");
+    MultiFileSeeds(corpus / "content_prepare", scratch);
+    MultiFileSeeds(corpus / "export_files", scratch);
 
     fs::remove_all(scratch, error);
     return g_bFailed ? 1 : 0;

@@ -36,6 +36,10 @@ void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOp
                 Usage(argv[0], pOptionsText);
             return argv[++i];
         };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << "usage: " << argv[0] << " " << pOptionsText << "\n";
+            std::exit(0);
+        }
         if (arg == "--minutes")
             options.minutes = std::atoi(value().c_str());
         else if (arg == "--runs")

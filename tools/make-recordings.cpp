@@ -36,11 +36,21 @@ bool WriteCamera(const std::string& root, KcTest::SRecordingOptions options)
 
 } // namespace
 
+constexpr const char* kUsage = "usage: make-recordings DIR\n"
+                               "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR.\n";
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-recordings DIR\n"
-                             "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR.\n");
+    const std::string arg = argc > 1 ? argv[1] : "";
+    if (argc == 2 && (arg == "--help" || arg == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // A folder name that looks like an option is far more likely a mistyped option.
+    if (argc != 2 || (arg.size() > 1 && arg[0] == '-')) {
+        if (argc == 2)
+            std::fprintf(stderr, "make-recordings: unknown option %s\n", arg.c_str());
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string root = argv[1];

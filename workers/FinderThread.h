@@ -7,6 +7,10 @@
 
 namespace KcWorkers {
 
+// A file name as bytes, shown as text: valid UTF-8 as it is, every other byte and every control
+// character as \xNN.
+QString escapedFileName(const QByteArray& rawPath);
+
 // Walks the given files and folders on its own thread and collects every ".kelm" file (in any
 // letter case). The two counters are read by the GUI thread's once-a-second report.
 class CFinderThread : public QThread {
@@ -33,12 +37,16 @@ public:
 signals:
     void startFindFiles();
     void findFiles(int countTotal, int countKelm);
+    // A file or folder left out because this program cannot open it by name; qsPath shows bytes
+    // that are not UTF-8 as \xNN.
+    void pathSkipped(QString qsPath, QString qsReason);
 
 protected:
     void run() override;
 
 private:
     void checkFile(const QString& qsPath);
+    void walkFolder(const QByteArray& rootPath);
     bool stopRequested() const { return m_bStopRequested.load(std::memory_order_relaxed); }
 
     QStringList* m_pOutputList = nullptr;

@@ -2,6 +2,9 @@
 
 #include "TimeUtil.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -31,15 +34,67 @@ double localRequestTime(double utcSeconds)
     return double(seconds) + double(KcTime::CTimeUtil::standardOffsetAt(seconds));
 }
 
-// The offset of the whole analysis is taken at the first recorded video; a camera without video
-// (all its files refused) tells nothing about the time of the recordings.
+// Days are cut and shown in whole local seconds that fit 32 bits: from 1970 to early 2106.
+constexpr double kLastUsableSecond = 4294967294.0;
+
+bool isUsableTime(double utcSeconds)
+{
+    return utcSeconds >= 1.0 && utcSeconds <= kLastUsableSecond;
+}
+
+// The video a recording can be exported from: the span of its video parts whose times, and their
+// local times, lie in the usable range. A camera whose clock was reset writes 1970 (or 0), a
+// broken one dates far into the future; such parts are left out and their files named.
+struct SUsableVideo {
+    double start = 0;
+    double end = 0;
+    bool bAny = false;
+    QStringList refusedFiles;
+};
+
+SUsableVideo usableVideo(const SRecording& recording)
+{
+    SUsableVideo usable;
+    for (const auto& fileEntry : recording.files) {
+        bool bRefused = false;
+        for (const uint32_t index : fileEntry.second.videoParts) {
+            if (index >= recording.videoParts.size())
+                continue;
+            const KELMNameSpace::SMediaPart& part = recording.videoParts[index];
+            if (!isUsableTime(part.startTime) || !isUsableTime(part.endTime)
+                || !isUsableTime(localRequestTime(part.startTime)) || !isUsableTime(localRequestTime(part.endTime))) {
+                bRefused = true;
+                continue;
+            }
+            usable.start = usable.bAny ? std::min(usable.start, part.startTime) : part.startTime;
+            usable.end = usable.bAny ? std::max(usable.end, part.endTime) : part.endTime;
+            usable.bAny = true;
+        }
+        if (bRefused)
+            usable.refusedFiles << toQString(fileEntry.first);
+    }
+    return usable;
+}
+
+// The offset of the whole analysis is taken at the first recorded video in the usable range; a
+// camera without video (all its files refused) tells nothing about the time of the recordings.
 const SRecording& offsetReferenceRecording(const SridMap& content)
 {
+    for (const auto& sridEntry : content)
+        for (const auto& recordingEntry : sridEntry.second)
+            if (usableVideo(recordingEntry.second).bAny)
+                return recordingEntry.second;
     for (const auto& sridEntry : content)
         for (const auto& recordingEntry : sridEntry.second)
             if (!recordingEntry.second.videoParts.empty())
                 return recordingEntry.second;
     return content.begin()->second.begin()->second;
+}
+
+double offsetReferenceTime(const SRecording& recording)
+{
+    const SUsableVideo usable = usableVideo(recording);
+    return usable.bAny ? usable.start : recording.videoStart;
 }
 
 } // namespace
@@ -172,14 +227,18 @@ void CKelmFilesAnalyzer::process()
     m_blackList = m_pStorage->GetBlackList();
     if (!m_loadedContent.empty()) {
         emit detectingExportParams();
-        detectExportParameters(*m_pStorage, *m_pExportedSrids, m_qsExportLocation);
+        detectExportParameters(*m_pStorage, *m_pExportedSrids, m_qsExportLocation,
+                               [this](const QString& qsFile, const QString& qsWarning) {
+                                   emit fileWarning(0, qsFile, qsWarning, int(UtilsNameSpace::kErrBadData));
+                               });
     }
     emit sridsFinallyLoaded(ulong(m_loadedContent.size()));
 }
 
 // ---- export parameters
 
-void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation)
+void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation,
+                            const TimeWarningSink& onTimeWarning)
 {
     exportedSrids.clear();
 
@@ -192,7 +251,7 @@ void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids,
     storage.ClearPreparedFragments();
 
     SErrorInfo error;
-    const double offset = KcTime::CTimeUtil::standardOffsetAt(offsetReferenceRecording(content).videoStart);
+    const double offset = KcTime::CTimeUtil::standardOffsetAt(offsetReferenceTime(offsetReferenceRecording(content)));
     if (!storage.SetUTCTimeToLocalTimeOffset(offset, &error)) {
         const QString qsMessage = toQString(error.message);
         throwFailure(CKelmFilesAnalyzer::tr("Failed to set timezone for videofiles: %1").arg(qsMessage),
@@ -202,6 +261,7 @@ void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids,
     const std::wstring exportLocation = toWString(qsExportLocation);
     ExportedSrids entries;
     std::vector<SExportFragment> fragments;
+    bool bTimesRefused = false;
     for (const auto& sridEntry : content) {
         int nRecordings = 0;
         for (const auto& recordingEntry : sridEntry.second) {
@@ -209,9 +269,30 @@ void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids,
                 break;
             const SRecording& recording = recordingEntry.second;
 
+            // Files dated outside what the days can hold are named once; the rest of the
+            // recording and the other cameras are still converted.
+            const SUsableVideo usable = usableVideo(recording);
+            if (!usable.refusedFiles.isEmpty()) {
+                bTimesRefused = true;
+                if (onTimeWarning) {
+                    const QString qsSrid = toQString(sridEntry.first);
+                    const QString qsFiles = usable.refusedFiles.join(QStringLiteral(", "));
+                    onTimeWarning(usable.refusedFiles.front(),
+                                  usable.bAny ? CKelmFilesAnalyzer::tr("Camera %1: video dated before 1970 or after 2106 "
+                                                                       "left out, in %2")
+                                                    .arg(qsSrid, qsFiles)
+                                              : CKelmFilesAnalyzer::tr("Camera %1 skipped: its video is dated before "
+                                                                       "1970 or after 2106, in %2")
+                                                    .arg(qsSrid, qsFiles));
+                }
+            }
+            if (!usable.bAny)
+                continue;
+
             SExportRequest request;
-            request.endTime = localRequestTime(recording.videoEnd);
-            request.startTime = localRequestTime(recording.videoStart);
+            // Rounded up: cut down, the last second of the camera's last file would be lost.
+            request.endTime = localRequestTime(std::ceil(usable.end));
+            request.startTime = localRequestTime(usable.start);
             request.srid = sridEntry.first;
             request.displayNumber = recording.displayNumber;
             request.subSourceKey = recordingEntry.first;
@@ -248,6 +329,10 @@ void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids,
         }
     }
 
+    if (entries.empty() && bTimesRefused) {
+        throwFailure(CKelmFilesAnalyzer::tr("No recording can be converted: the video is dated before 1970 or after 2106"),
+                     QStringLiteral("No recording can be converted: the video is dated before 1970 or after 2106"));
+    }
     if (entries.empty()) {
         throwFailure(CKelmFilesAnalyzer::tr("Internal error: failed arranging videofiles by dates"),
                      QStringLiteral("Internal error: failed arranging videofiles by dates"));

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,11 @@ private:
 // zone and fills exportedSrids with one enabled entry per camera and day. Recordings without
 // video are left out. Runs on the analyzer thread after a load and on the GUI thread when the
 // user picks another time zone; throws KcMain::KcException on failure, leaving exportedSrids empty.
+// Video dated before 1970 or after 2106 (a reset or broken camera clock) is left out; each
+// recording that had such video is told to onTimeWarning once, with its first such file and a
+// sentence naming the camera and all those files.
+using TimeWarningSink = std::function<void(const QString& qsFile, const QString& qsWarning)>;
 void detectExportParameters(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids,
-                            const QString& qsExportLocation);
+                            const QString& qsExportLocation, const TimeWarningSink& onTimeWarning = {});
 
 } // namespace KcWorkers

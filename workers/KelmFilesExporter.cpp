@@ -37,6 +37,7 @@ bool CExportEventsSync::OnExportStart()
     m_filesCreated = 0;
     m_currentBatchId = 0;
     m_currentTargetPath.clear();
+    m_currentInputPath.clear();
     m_bReported = false;
     emit m_exporter.workStarted();
     return goOn();
@@ -82,8 +83,10 @@ bool CExportEventsSync::OnExportProgress(uint64_t, float, uint32_t batchId, uint
 
 bool CExportEventsSync::OnWarning(const SErrorInfo& warning)
 {
-    emit m_exporter.exportWarning(ulong(m_currentBatchId), toQString(warning.message),
-                                  toQString(m_currentTargetPath), int(warning.code));
+    // A track's decoder configuration is read before its target exists: the input names it then.
+    const std::wstring& path = m_currentTargetPath.empty() ? m_currentInputPath : m_currentTargetPath;
+    emit m_exporter.exportWarning(ulong(m_currentBatchId), toQString(warning.message), toQString(path),
+                                  int(warning.code));
     return goOn();
 }
 
@@ -100,13 +103,15 @@ bool CExportEventsSync::OnBatchEnd()
     return goOn();
 }
 
-bool CExportEventsSync::OnFileStart(const std::wstring&, uint32_t, uint64_t)
+bool CExportEventsSync::OnFileStart(const std::wstring& path, uint32_t, uint64_t)
 {
+    m_currentInputPath = path;
     return goOn();
 }
 
 bool CExportEventsSync::OnFileDone(const std::wstring&, uint32_t)
 {
+    m_currentInputPath.clear();
     return goOn();
 }
 
@@ -134,6 +139,7 @@ bool CExportEventsSync::OnTargetEnd(const std::wstring&)
 {
     ++m_filesCreated;
     m_currentTargetPath.clear();
+    emit m_exporter.fragmentFileCreated(ulong(m_currentBatchId));
     return goOn();
 }
 

@@ -42,6 +42,7 @@ private:
     uint32_t m_filesCreated = 0;
     uint32_t m_currentBatchId = 0;
     std::wstring m_currentTargetPath;
+    std::wstring m_currentInputPath; // the file being read, named by warnings that come before a target
     // The last progress sent, so that unchanged values are not sent again.
     bool m_bReported = false;
     int m_nLastPercent = 0;
@@ -68,6 +69,8 @@ signals:
                              double fEstimatedTime);
     void exportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
     void exportWarning(ulong ulFragmentID, QString qsWarning, QString qsFileName, int nCode);
+    // A day's MP4 file was closed without error under its final name.
+    void fragmentFileCreated(ulong ulFragmentID);
 
 protected:
     void process() override;

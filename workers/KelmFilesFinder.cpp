@@ -11,6 +11,7 @@ CKelmFilesFinder::CKelmFilesFinder(QObject* pParent) : QObject(pParent), m_pThre
     connect(m_pThread, &QThread::finished, this, &CKelmFilesFinder::onThreadFinished);
     connect(m_pThread, &CFinderThread::startFindFiles, this, &CKelmFilesFinder::startFindFiles);
     connect(m_pThread, &CFinderThread::findFiles, this, &CKelmFilesFinder::findFiles);
+    connect(m_pThread, &CFinderThread::pathSkipped, this, &CKelmFilesFinder::pathSkipped);
 }
 
 CKelmFilesFinder::~CKelmFilesFinder()

@@ -32,6 +32,7 @@ public:
 signals:
     void startFindFiles();
     void findFiles(int countTotal, int countKelm);
+    void pathSkipped(QString qsPath, QString qsReason);
     void finished();
 
 protected:

@@ -86,6 +86,8 @@ CWorkManager::CWorkManager(const QString& qsExportLocation, QObject* pParent)
     m_pFinder->setLists(&m_slSourcePaths, &m_slFoundInThisSearch);
     if (!connect(m_pFinder, &CKelmFilesFinder::startFindFiles, this, &CWorkManager::onKelmFilesSearchingStarted))
         m_bInitialized = false;
+    if (!connect(m_pFinder, &CKelmFilesFinder::pathSkipped, this, &CWorkManager::onPathSkipped))
+        m_bInitialized = false;
     if (!connect(m_pFinder, &CKelmFilesFinder::findFiles, this, &CWorkManager::onSomeFilesFound))
         m_bInitialized = false;
     if (!connect(m_pFinder, &CKelmFilesFinder::finished, this, &CWorkManager::onKelmSearchingFinished))
@@ -255,12 +257,52 @@ void CWorkManager::onExportError(ulong ulFragmentID, QString qsError, QString qs
     // The target's message names the file and says the storage is full; the export stops.
     if (nCode == kOutOfDiskSpaceCode && m_qsDiskFullError.isEmpty())
         m_qsDiskFullError = qsError;
+    noteDayProblem(ulFragmentID, qsError);
     emit exportError(ulFragmentID, qsError, qsFileName, nCode);
 }
 
-void CWorkManager::onExportWarning(ulong, QString qsWarning, QString qsFileName, int nCode)
+void CWorkManager::onExportWarning(ulong ulFragmentID, QString qsWarning, QString qsFileName, int nCode)
 {
     logWrite(KcLog::WARNING, kTagEXP, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
+    // A track that could not be set up, say: the day's file lacks it.
+    noteDayProblem(ulFragmentID, qsWarning);
+    emit fileWarning(ulFragmentID, qsFileName, qsWarning, nCode);
+}
+
+void CWorkManager::noteDayProblem(ulong ulFragmentID, const QString& qsProblem)
+{
+    if (m_state != wsExporting || ulFragmentID == 0)
+        return;
+    SDayReport& report = m_dayReports[ulFragmentID];
+    if (report.qsFirstProblem.isEmpty())
+        report.qsFirstProblem = qsProblem;
+}
+
+void CWorkManager::onFragmentFileCreated(ulong ulFragmentID)
+{
+    m_dayReports[ulFragmentID].bCreated = true;
+}
+
+void CWorkManager::onFragmentExportFinished(ulong ulFragmentID)
+{
+    const SDayReport report = m_dayReports.value(ulFragmentID);
+    DayOutcome outcome = doCreated;
+    QString qsReason = report.qsFirstProblem;
+    if (!report.bCreated) {
+        outcome = doNotCreated;
+        if (qsReason.isEmpty())
+            qsReason = tr("no frame could be written (the day holds no key frame)");
+    } else if (!qsReason.isEmpty()) {
+        outcome = doCreatedWithProblems;
+    }
+    if (outcome != doCreated)
+        logWrite(KcLog::WARNING, kTagEXP,
+                 QStringLiteral("Day %1 %2: %3")
+                     .arg(ulFragmentID)
+                     .arg(outcome == doNotCreated ? QStringLiteral("not created") : QStringLiteral("done with problems"),
+                          qsReason));
+    emit fragmentExportOutcome(ulFragmentID, int(outcome), qsReason);
+    emit fragmentExportFinished(ulFragmentID);
 }
 
 bool CWorkManager::redetectExportParameters()
@@ -292,6 +334,12 @@ void CWorkManager::onSomeFilesFound(int nCountTotal, int nCountKelm)
         emit updateProgressMessage(tr("%1 files processed, no .kelm files Found ").arg(nCountTotal));
     else
         emit updateProgressMessage(tr("%1 files processed, %2 .kelm files Found ").arg(nCountTotal).arg(nCountKelm));
+}
+
+void CWorkManager::onPathSkipped(QString qsPath, QString qsReason)
+{
+    logWrite(KcLog::WARNING, kTagWM, QStringLiteral("skipped: %1: %2").arg(qsPath, qsReason));
+    emit pathSkipped(qsPath, qsReason);
 }
 
 void CWorkManager::onKelmFilesSearchingStarted()
@@ -341,6 +389,7 @@ bool CWorkManager::startAnalyzer()
     m_state = wsAnalyzing;
     m_cancelFlag.store(0);
     m_blackList.clear();
+    m_analysisWarnings.clear();
     m_ulUnitsPassed = 0;
     std::unique_ptr<QThread> pThread(new QThread);
 
@@ -494,6 +543,7 @@ bool CWorkManager::startExporter()
 {
     emit prepareExporting();
     logWrite(KcLog::INFO, kTagWM, QStringLiteral("Preparing data for export ..."));
+    m_dayReports.clear();
     m_completionStatus = csOk;
     m_state = wsAnalyzing;
     m_cancelFlag.store(0);
@@ -523,7 +573,9 @@ bool CWorkManager::startExporter()
     bConnected &= bool(
         connect(pWorker, &CKelmFilesExporter::fragmentExportStarted, this, &CWorkManager::fragmentExportStarted));
     bConnected &= bool(
-        connect(pWorker, &CKelmFilesExporter::fragmentExportFinished, this, &CWorkManager::fragmentExportFinished));
+        connect(pWorker, &CKelmFilesExporter::fragmentExportFinished, this, &CWorkManager::onFragmentExportFinished));
+    bConnected &= bool(
+        connect(pWorker, &CKelmFilesExporter::fragmentFileCreated, this, &CWorkManager::onFragmentFileCreated));
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportError, this, &CWorkManager::onExportError));
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportWarning, this, &CWorkManager::onExportWarning));
     if (!bConnected) {
@@ -581,12 +633,18 @@ void CWorkManager::onExportDone()
 void CWorkManager::onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode)
 {
     logWrite(KcLog::ERROR, kTagANR, QStringLiteral("ER-%1: %2. file: %3").arg(nCode).arg(qsError, qsFileName));
+    // During an export the context is the day; what the analysis already said of the file (a cut
+    // last record, say) was taken into account when the day was cut, so it is no new problem.
+    if (m_state == wsExporting && !m_analysisWarnings.contains(qsFileName + QLatin1Char('\n') + qsError))
+        noteDayProblem(ulContext, qsError + QStringLiteral(" (") + qsFileName + QLatin1Char(')'));
     emit fileError(ulContext, qsFileName, qsError, nCode);
 }
 
 void CWorkManager::onFileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode)
 {
     logWrite(KcLog::WARNING, kTagANR, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
+    if (m_state == wsAnalyzing)
+        m_analysisWarnings.insert(qsFileName + QLatin1Char('\n') + qsWarning);
     emit fileWarning(ulContext, qsFileName, qsWarning, nCode);
 }
 

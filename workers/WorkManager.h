@@ -4,6 +4,7 @@
 #include "KcWorker.h"
 #include "UserDlgForm.h"
 
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -39,6 +40,13 @@ public:
         csOk = 0,
         csCancelled = 1,
         csError = 2,
+    };
+
+    // What became of one day of an export.
+    enum DayOutcome : int {
+        doCreated = 0,
+        doCreatedWithProblems = 1, // a file was written, but something of the day may be missing
+        doNotCreated = 2,
     };
 
     // qsExportLocation: the default folder of the export (the desktop); "/" is appended if missing.
@@ -101,12 +109,17 @@ signals:
     void exportResults(ulong ulNumExported, ulong ulNumTotal);
     void fragmentExportStarted(ulong ulFragmentID);
     void fragmentExportFinished(ulong ulFragmentID);
+    // Right before fragmentExportFinished: the day's outcome and, unless it was created cleanly,
+    // the first reason (an export error, a file's error or a warning the analysis did not give).
+    void fragmentExportOutcome(ulong ulFragmentID, int nOutcome, QString qsReason);
     void exportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
     void fileError(ulong ulContext, QString qsFileName, QString qsError, int nCode);
     // An analysis or export could not be started; the text is for a critical message box.
     void jobStartFailed(QString qsMessage);
     // A file's warning after its log entry; the forms do not show warnings, a command line does.
     void fileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode);
+    // A found file or folder the search had to leave out, after its log entry.
+    void pathSkipped(QString qsPath, QString qsReason);
 
 public slots:
     void setSrcFilesAndFolders(QStringList strList);
@@ -121,6 +134,7 @@ public slots:
 
 private slots:
     void onSomeFilesFound(int nCountTotal, int nCountKelm);
+    void onPathSkipped(QString qsPath, QString qsReason);
     void onKelmFilesSearchingStarted();
     void onKelmSearchingFinished();
     void onKelmAnalyzingProgress(int percent, double fEstimatedTime);
@@ -132,6 +146,8 @@ private slots:
     void onCompletionError(QString qsError, QString qsLogError, ulong ulUnitsPassed);
     void onKelmAnalyzingFinished();
     void onExportDone();
+    void onFragmentFileCreated(ulong ulFragmentID);
+    void onFragmentExportFinished(ulong ulFragmentID);
     void onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode);
     void onFileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode);
 
@@ -144,6 +160,8 @@ private:
     // True (after a warning in the log) when a job runs and the request must wait.
     bool refuseWhileBusy(const char* pRequest);
     void clearFoundFiles();
+    // Keeps the first problem of a day of the running export.
+    void noteDayProblem(ulong ulFragmentID, const QString& qsProblem);
     void quitApplication();
 
     bool m_bInitialized = true;
@@ -168,6 +186,13 @@ private:
     KELMNameSpace::SridMap m_loadedContent;
     QString m_qsExportLocation;
     ExportedSrids m_exportedSrids;
+
+    struct SDayReport {
+        bool bCreated = false;
+        QString qsFirstProblem;
+    };
+    QMap<ulong, SDayReport> m_dayReports;  // of the running export, by batch
+    QSet<QString> m_analysisWarnings;      // "file\nwarning" of the last analysis: no news to an export
 
     QPointer<QThread> m_pWorkerThread; // the thread of the running analysis or export
     std::function<void()> m_quitHandler;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 
 #include <fcntl.h>
@@ -336,13 +337,38 @@ const wchar_t* levelName(LogLevel level)
     return L"     ";
 }
 
+// Messages carry text from files (camera names, JSON, paths): a line break or another control
+// character in them must not start a forged entry or garble the line, so each is written as an
+// escape ("\n", "\r", "\t", "\xNN").
+std::wstring escapedMessage(const QString& qsMessage)
+{
+    std::wstring message;
+    message.reserve(size_t(qsMessage.size()));
+    for (const wchar_t c : qsMessage.toStdWString()) {
+        if (c == L'\n') {
+            message += L"\\n";
+        } else if (c == L'\r') {
+            message += L"\\r";
+        } else if (c == L'\t') {
+            message += L"\\t";
+        } else if (c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) {
+            wchar_t escape[8];
+            std::swprintf(escape, 8, L"\\x%.2X", unsigned(c));
+            message += escape;
+        } else {
+            message += c;
+        }
+    }
+    return message;
+}
+
 void writeEntry(LogLevel level, const QString& qsTag, const QString& qsMessage, bool bSpaced)
 {
     CFileLogW& log = applicationLog();
     if (!log.isOpen())
         return;
 
-    std::wstring message = qsMessage.toStdWString();
+    std::wstring message = escapedMessage(qsMessage);
     if (message.size() > kMaxMessageLength)
         message.resize(kCutMessageLength);
     const std::wstring tag = qsTag.toStdWString();

@@ -167,6 +167,23 @@ TEST_F(ApplicationLogTest, MessageIsWrittenLiterally)
     EXPECT_EQ(afterTimeStamp(content()), "WM      WARNING] " + message.toStdString() + "\n");
 }
 
+// Text from files must not forge entries: every control character becomes an escape, the entry
+// stays one line and the rest of the text is kept as it is.
+TEST_F(ApplicationLogTest, ControlCharactersAreEscaped)
+{
+    QString error;
+    ASSERT_TRUE(logOpen(m_path, error));
+    logWrite(INFO, "WM", QString::fromUtf8("cam\n[01.01.2026 00:00:00.000 Main    INFO] Export results: 9 of 9"));
+    logWrite(INFO, "WM", QString::fromUtf8("a\rb\tc\x01" "d\x1b[0m\x7f\u0085 \\ \u00e9"));
+    logClose();
+    const std::string text = content();
+    const size_t second = text.find('\n') + 1;
+    EXPECT_EQ(afterTimeStamp(text.substr(0, second)),
+              "WM      INFO] cam\\n[01.01.2026 00:00:00.000 Main    INFO] Export results: 9 of 9\n");
+    EXPECT_EQ(afterTimeStamp(text.substr(second)),
+              "WM      INFO] a\\rb\\tc\\x01d\\x1B[0m\\x7F\\x85 \\ \u00e9\n");
+}
+
 TEST_F(ApplicationLogTest, NonAsciiTextIsWrittenAsUtf8)
 {
     const QString message = QString::fromUtf8("Камера 1 — «ошибка» \xF0\x9F\x8E\xA5");

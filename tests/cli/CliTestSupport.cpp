@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "KelmWriter.h"
+#include "MediaSample.h"
 #include "Mp4Check.h"
 
 #include <QDir>
@@ -102,6 +103,14 @@ void WriteTruncatedRecording(const QString& qsPath)
     writer.WriteRecording(options);
     writer.WriteFault(KcTest::EFault::TruncatedInBinaryData);
     ASSERT_TRUE(writer.Close());
+}
+
+void WriteUnusableVideoRecording(const QString& qsPath)
+{
+    KcTest::SRecordingOptions options =
+        Recording("cam-8", LocalToUtc(2026, 3, 2, 11, 0, 0), LocalToUtc(2026, 3, 2, 11, 0, 2));
+    options.videoEsInfo = KcTest::DecoderConfigInfo({1, 0x64, 0});
+    ASSERT_TRUE(KcTest::WriteRecordingFile(qsPath.toStdString(), options).ok);
 }
 
 void WriteLongRecording(const QString& qsDir, int nLongMinutes)

@@ -42,6 +42,9 @@ void WriteGarbageFile(const QString& qsPath);
 // A usable one-camera recording ("cam-9", 2 March 10:00 local) whose last record is cut off: a
 // file warning.
 void WriteTruncatedRecording(const QString& qsPath);
+// A two-second recording ("cam-8", 2 March 11:00 local) whose video decoder configuration is too
+// short to use: only its sound can be written.
+void WriteUnusableVideoRecording(const QString& qsPath);
 // One camera ("2001") over three days, a file a day: 20 seconds on 1 March at 09:00, then
 // nLongMinutes on 2 March at 10:00 and on 3 March at 12:00; long enough for an export to be
 // interrupted after its first day.

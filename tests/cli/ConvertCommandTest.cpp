@@ -52,7 +52,7 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = JsonObjectOf(run.out);
     EXPECT_EQ(result.keys(),
-              QStringList({"cancelled", "created", "errors", "file_errors", "files", "offset", "skipped", "total"}));
+              QStringList({"cancelled", "created", "days", "errors", "file_errors", "files", "offset", "skipped", "total"}));
     EXPECT_EQ(result["offset"].toDouble(), 3 * 3600);
     EXPECT_TRUE(run.err.contains("kelmconv convert: local time is UTC+3\n")) << run.err.toStdString();
     EXPECT_EQ(result["created"].toInt(), 6);
@@ -62,6 +62,12 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
 
     const QStringList expected = Targets(TwoCamerasThreeDaysTargets());
     EXPECT_EQ(result["files"].toVariant().toStringList(), expected);
+    const QJsonArray days = result["days"].toArray();
+    ASSERT_EQ(days.size(), 6);
+    for (int i = 0; i < days.size(); ++i) {
+        EXPECT_EQ(days[i].toObject()["outcome"].toString(), "done");
+        EXPECT_EQ(days[i].toObject()["file"].toString(), expected[i]);
+    }
     QStringList sortedExpected = expected;
     sortedExpected.sort();
     EXPECT_EQ(FilesUnder(m_qsOut), sortedExpected); // nothing else was left behind
@@ -153,7 +159,7 @@ TEST_F(ConvertCommandTest, NothingFoundEndsWithStatusOne)
     QDir().mkpath(qsEmpty);
     const SRun run = RunKelmconv({"convert", "--out", m_qsOut, "--json", qsEmpty});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(JsonObjectOf(run.out)["error"].toString(), "no .kelm files found in the locations given");
     EXPECT_TRUE(run.err.contains("no .kelm files found")) << run.err.toStdString();
     EXPECT_FALSE(QDir(m_qsOut).exists("Converted"));
 }
@@ -185,7 +191,35 @@ TEST_F(ConvertCommandTest, AFailedDayEndsWithStatusOneAndTheOthersAreWritten)
     }
     // 1001's days are the first, third and fifth batch.
     EXPECT_EQ(batches, QList<int>({1, 3, 5}));
-    EXPECT_EQ(run.err.count(" failed: "), 3) << run.err.toStdString();
+    EXPECT_EQ(run.err.count(" not created: Target path "), 3) << run.err.toStdString();
+    EXPECT_EQ(run.err.count(" done\n"), 3) << run.err.toStdString();
+}
+
+// A file the analysis already found cut short is exported as it is, without a new word; a day whose
+// video track cannot be set up keeps its sound but says so and fails the run.
+TEST_F(ConvertCommandTest, DaysThatLackSomethingSayWhatAndFailTheRun)
+{
+    const QString qsIn = QDir(m_dir.path()).filePath("mixed");
+    QDir().mkpath(qsIn);
+    WriteTruncatedRecording(QDir(qsIn).filePath("cut.kelm"));
+    WriteUnusableVideoRecording(QDir(qsIn).filePath("bad-video.kelm"));
+
+    for (const bool bJson : {false, true}) {
+        const SRun run = RunKelmconv(bJson ? QStringList{"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", qsIn}
+                                           : QStringList{"convert", "--tz", "UTC+3", "--out", m_qsOut, qsIn});
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(" done\n"), 1) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(" done with problems: H264ParamsSets get error"), 1) << run.err.toStdString();
+        if (!bJson) {
+            EXPECT_TRUE(run.out.startsWith("2 of 2 videofiles created, 1 with problems\n")) << run.out.toStdString();
+            continue;
+        }
+        const QJsonArray days = JsonObjectOf(run.out)["days"].toArray();
+        ASSERT_EQ(days.size(), 2);
+        EXPECT_EQ(days[0].toObject()["outcome"].toString(), "done with problems"); // cam-8 sorts first
+        EXPECT_TRUE(days[0].toObject()["reason"].toString().startsWith("H264ParamsSets get error"));
+        EXPECT_EQ(days[1].toObject()["outcome"].toString(), "done");
+    }
 }
 
 class ConvertChildTest : public ConvertCommandTest {

@@ -184,21 +184,39 @@ TEST_F(ScanCommandTest, NothingFoundEndsWithStatusOne)
          {QStringList{"scan", qsEmpty}, QStringList{"scan", "--json", QDir(m_dir.path()).filePath("no-such-folder")}}) {
         const SRun run = RunKelmconv(arguments);
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        // Text goes to stderr only; --json still gives its one object, with the reason.
+        if (arguments.contains("--json"))
+            EXPECT_TRUE(JsonObjectOf(run.out)["error"].toString().contains("no .kelm files found"));
+        else
+            EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
         EXPECT_TRUE(run.err.contains("no .kelm files found")) << run.err.toStdString();
     }
 }
 
+// Nothing usable: the user learns each file's reason, and --json still gives one object.
 TEST_F(ScanCommandTest, OnlyUnusableFilesIsAFailedAnalysis)
 {
     const QString qsBad = QDir(m_dir.path()).filePath("bad");
     QDir().mkpath(qsBad);
     WriteGarbageFile(QDir(qsBad).filePath("a.kelm"));
     WriteGarbageFile(QDir(qsBad).filePath("b.kelm"));
-    const SRun run = RunKelmconv({"scan", "--json", qsBad});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_TRUE(run.err.contains("Analyzing failed.")) << run.err.toStdString();
+    for (const bool bJson : {false, true}) {
+        const SRun run = RunKelmconv(bJson ? QStringList{"scan", "--json", qsBad} : QStringList{"scan", qsBad});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.contains("Analyzing failed.")) << run.err.toStdString();
+        for (const char* pName : {"a.kelm", "b.kelm"})
+            EXPECT_TRUE(run.err.contains(QStringLiteral("Invalid RecordID value (%1)").arg(QDir(qsBad).filePath(pName))))
+                << run.err.toStdString();
+        if (!bJson) {
+            EXPECT_TRUE(run.out.isEmpty());
+            continue;
+        }
+        const QJsonObject result = JsonObjectOf(run.out);
+        EXPECT_TRUE(result["error"].toString().contains("seems to be invalid"));
+        EXPECT_EQ(result["found"].toInt(), 2);
+        EXPECT_EQ(result["file_errors"].toArray().size(), 2);
+        EXPECT_EQ(result["blacklist"].toArray().size(), 2);
+    }
 }
 
 } // namespace

@@ -63,6 +63,8 @@ const STarget kTargets[] = {
     {"kelm_parse", &KcFuzz::RunContainerParse},
     {"decoder_config", &KcFuzz::RunDecoderConfig},
     {"decoder_setup", &KcFuzz::RunDecoderSetup},
+    {"content_prepare", &KcFuzz::RunContentPrepare},
+    {"export_files", &KcFuzz::RunExportFiles},
 };
 
 TEST(FuzzRegressTest, SeedsOfEveryTargetRunCleanly)

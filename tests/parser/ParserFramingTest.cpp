@@ -85,6 +85,12 @@ const SFatalCase kFatalCases[] = {
          w.WriteES(-1, kelm::AUX, 0);
      },
      14, "New stream ID '4294967295' already used"},
+    {"TooManyStreamsInOneContext",
+     [](CKelmWriter& w) {
+         for (int32_t esno = 10; esno < 10 + 300; ++esno)
+             w.WriteES(esno, kelm::AUX, 0);
+     },
+     14, "New stream ID '265' exceeds the limit of 256 streams"},
     {"StreamInfoWithoutSrid", [](CKelmWriter& w) { w.WriteStream(kelm::TB90KHz, "{\"name\":\"x\"}"); }, 26,
      "get error:  tag not found"},
     {"StreamInfoNotJson", [](CKelmWriter& w) { w.WriteStream(kelm::TB90KHz, "{\"srid\":"); }, 14,

@@ -97,6 +97,8 @@ TEST_F(ExportEntriesTest, RecordingOverThreeLocalDaysGivesThreeEntriesDifferingI
     }
     EXPECT_EQ(keys, expectedKeys);
     EXPECT_EQ(m_storage.GetUTCTimeToLocalTimeOffset(), double(kZoneOffset));
+    // The last day reaches the last frame (00:00:01.96 at 25 frames a second), not the whole second before it.
+    EXPECT_GE(m_entries.rbegin()->second.fragment.endTime, LocalToUtc(2026, 3, 3, 0, 0, 1.96) + kZoneOffset);
 }
 
 TEST_F(ExportEntriesTest, CameraWithoutUsableVideoIsLeftOutWhileOthersAreKept)
@@ -125,6 +127,66 @@ TEST_F(ExportEntriesTest, NoCameraWithVideoFailsAndLeavesNoEntries)
 
     EXPECT_EQ(Detect(), QStringLiteral("Internal error: failed arranging videofiles by dates"));
     EXPECT_TRUE(m_entries.empty());
+}
+
+// A camera clock that was reset (time 0) or dates far past 2106 must not take the other cameras
+// down: its video is left out, named once with its files, and the rest is analyzed.
+TEST_F(ExportEntriesTest, VideoDatedOutsideTheUsableRangeIsLeftOutAndNamed)
+{
+    const double kFarFuture = 4294967295.0 - 1800; // local time passes the 32-bit range
+    struct {
+        const char* pName;
+        double badStart;       // of camera "ODD", 4 s long; -1 = no such camera
+        bool bGoodCamera;      // "GOOD" within one day
+        bool bOddHasGoodFile;  // "ODD" also has a file within one day
+        const char* pFailure;  // the log text, empty for success
+        std::vector<std::wstring> srids;
+        const char* pWarning;
+    } const cases[] = {
+        {"clock reset", 0, true, false, "", {L"GOOD"}, "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
+        {"far future", kFarFuture, true, false, "", {L"GOOD"}, "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
+        {"far future alone", kFarFuture, false, false,
+         "No recording can be converted: the video is dated before 1970 or after 2106", {},
+         "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
+        {"one bad file of a camera", 0, false, true, "", {L"ODD"},
+         "Camera ODD: video dated before 1970 or after 2106 left out, in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pName);
+        QTemporaryDir dir;
+        std::vector<std::string> paths;
+        KcTest::SRecordingOptions odd = WithinOneDay("ODD");
+        odd.startUtc = c.badStart;
+        odd.endUtc = c.badStart + 4;
+        const std::string badPath = WriteRecording(dir, "odd-bad.kelm", odd);
+        paths.push_back(badPath);
+        if (c.bOddHasGoodFile)
+            paths.push_back(WriteRecording(dir, "odd-good.kelm", WithinOneDay("ODD")));
+        if (c.bGoodCamera)
+            paths.push_back(WriteRecording(dir, "good.kelm", WithinOneDay("GOOD")));
+        KELMNameSpace::CKELMStorage storage;
+        UtilsNameSpace::SErrorInfo error;
+        ASSERT_TRUE(storage.LoadContent(WidePaths(paths), &error)) << error.code;
+
+        QStringList warnings;
+        QString failure;
+        ExportedSrids entries;
+        try {
+            KcWorkers::detectExportParameters(storage, entries, QStringLiteral("/export/"),
+                                              [&](const QString& qsFile, const QString& qsWarning) {
+                                                  warnings << qsFile + QStringLiteral(" | ") + qsWarning;
+                                              });
+        } catch (const KcMain::KcException& exception) {
+            failure = exception.logText();
+        }
+        EXPECT_EQ(failure, QString::fromUtf8(c.pFailure));
+        std::vector<std::wstring> srids;
+        for (const auto& keyAndEntry : entries)
+            srids.push_back(keyAndEntry.second.srid);
+        EXPECT_EQ(srids, c.srids);
+        const QString qsBad = QString::fromStdString(badPath);
+        EXPECT_EQ(warnings, QStringList{qsBad + QStringLiteral(" | ") + QString::fromUtf8(c.pWarning) + qsBad});
+    }
 }
 
 TEST_F(ExportEntriesTest, NothingLoadedFails)

@@ -8,6 +8,12 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <climits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using KcWorkers::CFinderThread;
 using KcWorkers::CKelmFilesFinder;
 using namespace KcWorkersTest;
@@ -40,8 +46,12 @@ protected:
         finder.setLists(&m_slSources, &m_slFound);
         QSignalSpy finished(&finder, &CKelmFilesFinder::finished);
         QSignalSpy counts(&finder, &CKelmFilesFinder::findFiles);
+        QSignalSpy skipped(&finder, &CKelmFilesFinder::pathSkipped);
         finder.start();
         EXPECT_TRUE(finished.wait(kWaitMs));
+        m_slSkipped.clear();
+        for (const QList<QVariant>& arguments : skipped)
+            m_slSkipped << arguments[0].toString() + QStringLiteral(": ") + arguments[1].toString();
         m_lastCounts = counts.isEmpty() ? QList<QVariant>() : counts.last();
         QStringList slFound = m_slFound;
         slFound.sort();
@@ -52,6 +62,7 @@ protected:
     QStringList m_slSources;
     QStringList m_slFound;
     QList<QVariant> m_lastCounts; // files seen, container files of the last findFiles
+    QStringList m_slSkipped;      // "path: reason" of each pathSkipped
 };
 
 TEST(KelmFilePathTest, EndsInTheExtensionInAnyLetterCase)
@@ -83,6 +94,37 @@ TEST_F(FinderTest, WalksFoldersRecursivelyAndKeepsOnlyContainerFiles)
     ASSERT_EQ(m_lastCounts.size(), 2);
     EXPECT_EQ(m_lastCounts[0].toInt(), 5); // every visible file is counted
     EXPECT_EQ(m_lastCounts[1].toInt(), 3);
+}
+
+// Names the program cannot open by name are reported once each, not lost without a word: bytes
+// that are not UTF-8 (shown escaped) and paths past the system's limit.
+TEST_F(FinderTest, NamesThatCannotBeOpenedAreReportedOnce)
+{
+    const QByteArray root = QFile::encodeName(m_dir.path());
+    const QString qsGood = MakeFile("ok/\u0436.kelm");
+    const QByteArray badName = root + "/ok/\xFF\xFE\x80.kelm";
+    ASSERT_EQ(::close(::open(badName.constData(), O_CREAT | O_WRONLY, 0600)), 0);
+    ASSERT_EQ(::mkdir((root + "/bad\x01\xC3").constData(), 0700), 0);
+    // A chain of folders longer than a path may be: each level is made relative to the last.
+    QByteArray deep = root + "/deep";
+    ASSERT_EQ(::mkdir(deep.constData(), 0700), 0);
+    ASSERT_EQ(::chdir(deep.constData()), 0);
+    const QByteArray level(200, 'd');
+    while (deep.size() <= PATH_MAX) {
+        ASSERT_EQ(::mkdir(level.constData(), 0700), 0);
+        ASSERT_EQ(::chdir(level.constData()), 0);
+        deep += '/' + level;
+    }
+    ASSERT_EQ(::chdir("/"), 0);
+
+    EXPECT_EQ(Find({m_dir.path()}), QStringList{qsGood});
+    m_slSkipped.sort();
+    const QString qsRoot = m_dir.path();
+    ASSERT_EQ(m_slSkipped.size(), 3) << m_slSkipped.join("; ").toStdString();
+    EXPECT_EQ(m_slSkipped[0], qsRoot + "/bad\\x01\\xC3: the name is not valid UTF-8");
+    EXPECT_TRUE(m_slSkipped[1].startsWith(qsRoot + "/deep/ddd")) << m_slSkipped[1].toStdString();
+    EXPECT_TRUE(m_slSkipped[1].endsWith(": the path is too long")) << m_slSkipped[1].toStdString();
+    EXPECT_EQ(m_slSkipped[2], qsRoot + "/ok/\\xFF\\xFE\\x80.kelm: the name is not valid UTF-8");
 }
 
 TEST_F(FinderTest, DroppedFilesAreCountedWhetherOrNotTheyAreContainers)

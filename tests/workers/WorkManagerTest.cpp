@@ -314,6 +314,54 @@ TEST_F(WorkManagerTest, ExportWritesOneFilePerCameraAndDayIntoTheCameraFolder)
         EXPECT_GT(info.size(), 0);
 }
 
+// Every day tells what became of it, so that no front end reports a damaged or missing day as
+// done: inputs removed or cut short after the analysis, and a track that cannot be set up.
+TEST_F(WorkManagerTest, EachDayTellsWhetherItCameOutWhole)
+{
+    WriteRecording(m_in, "a.kelm", WithinOneDay("A_OK"));
+    const std::string gone = WriteRecording(m_in, "b.kelm", WithinOneDay("B_GONE"));
+    KcTest::SRecordingOptions longer = WithinOneDay("C_CUT");
+    longer.endUtc = longer.startUtc + 60;
+    const std::string cut = WriteRecording(m_in, "c.kelm", longer);
+    KcTest::SRecordingOptions badVideo = WithinOneDay("D_NOVIDEO");
+    badVideo.videoEsInfo = KcTest::DecoderConfigInfo({1, 0x64, 0});
+    WriteRecording(m_in, "d.kelm", badVideo);
+    Analyze({m_in.path()});
+    m_manager.setExportLocation(m_out.path());
+    uint32_t batchCount = 0;
+    ASSERT_TRUE(m_manager.prepareExportBatches(&batchCount)) << m_manager.lastLogError().toStdString();
+    ASSERT_EQ(batchCount, 4u);
+
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(gone)));
+    QFile cutFile(QString::fromStdString(cut));
+    ASSERT_TRUE(cutFile.resize(cutFile.size() / 3));
+
+    QSignalSpy outcomes(&m_manager, &CWorkManager::fragmentExportOutcome);
+    QSignalSpy finished(&m_manager, &CWorkManager::fragmentExportFinished);
+    m_manager.onStartExport();
+    ASSERT_TRUE(WaitIdle());
+
+    ASSERT_EQ(outcomes.size(), 4);
+    ASSERT_EQ(finished.size(), 4);
+    const struct {
+        int nOutcome;
+        const char* pReasonPart;
+    } expected[] = {
+        {CWorkManager::doCreated, ""},
+        {CWorkManager::doNotCreated, "b.kelm"},
+        {CWorkManager::doCreatedWithProblems, "c.kelm"},
+        {CWorkManager::doCreatedWithProblems, "H264ParamsSets get error"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(outcomes[i][0].toULongLong(), finished[i][0].toULongLong());
+        EXPECT_EQ(outcomes[i][1].toInt(), expected[i].nOutcome);
+        const QString qsReason = outcomes[i][2].toString();
+        EXPECT_EQ(qsReason.isEmpty(), expected[i].nOutcome == CWorkManager::doCreated) << qsReason.toStdString();
+        EXPECT_TRUE(qsReason.contains(QString::fromUtf8(expected[i].pReasonPart))) << qsReason.toStdString();
+    }
+}
+
 TEST_F(WorkManagerTest, FailedExportShowsTheConvertedStateWithAnError)
 {
     QSignalSpy convertedError(&m_manager, kConvertedFrmError);

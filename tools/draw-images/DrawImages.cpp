@@ -189,7 +189,15 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
 
     QTextStream err(stderr);
-    if (argc != 2) {
+    const QString qsFirst = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (argc == 2 && (qsFirst == QLatin1String("--help") || qsFirst == QLatin1String("-h"))) {
+        QTextStream(stdout) << "usage: draw-images <output folder>\n"
+                               "Draws the program's images (PNG) into the folder.\n";
+        return 0;
+    }
+    if (argc != 2 || (qsFirst.size() > 1 && qsFirst.startsWith(QLatin1Char('-')))) {
+        if (argc == 2)
+            err << "draw-images: unknown option " << qsFirst << "\n";
         err << "usage: draw-images <output folder>\n";
         return 2;
     }
