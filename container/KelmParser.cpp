@@ -290,7 +290,7 @@ bool CContainerParse::Run()
 
     m_file.AdviseSequentialRead();
     m_remaining = m_size;
-    m_window.Reserve(m_blockSize);
+    m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)));
     while (m_remaining >= 4) {
         const EFlow flow = ReadRecord();
         if (flow == EFlow::Fail)

@@ -126,7 +126,7 @@ int main(int argc, char** argv)
     // ---- the .kelm material
     KcTest::SRecordingOptions recording;
     recording.srid = "BENCH";
-    recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
+    recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 0, 0, 0); // a whole day fits one target
     recording.endUtc = recording.startUtc + options.minutes * 60.0;
     if (!options.bSample)
         recording.payload = KcTest::EPayload::PaddedSample;
