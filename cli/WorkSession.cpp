@@ -22,6 +22,8 @@ CWorkSession::CWorkSession(const QString& qsExportLocation, QObject* pParent)
     CWorkManager* pManager = m_pManager.get();
     // Nothing here asks the manager to quit; should it ever, the commands end on their own.
     pManager->setQuitHandler([] {});
+    // The desktop program lingers on the final count of a search; a console shows it at once.
+    pManager->setSearchFinalPause(false);
 
     connect(pManager, &CWorkManager::activateStartFrm, this, &CWorkSession::onActivateStartFrm);
     connect(pManager, &CWorkManager::activateVideosFoundFrm, this, &CWorkSession::onActivateVideosFoundFrm);

@@ -506,6 +506,12 @@ bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, uint64_t& d
     return true;
 }
 
+void CFile::AdviseSequentialRead()
+{
+    if (IsOpen())
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, SErrorInfo* pError)
 {
     uint64_t done = 0;

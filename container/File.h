@@ -39,6 +39,9 @@ public:
     bool ReadAt(uint64_t position, void* pBuffer, uint64_t count, uint64_t& done, SErrorInfo* pError);
     bool ReadAt(uint64_t position, void* pBuffer, uint64_t count, SErrorInfo* pError);
     bool Write(const void* pBuffer, uint64_t count, SErrorInfo* pError);
+    // Tells the system the file is about to be read from start to end, so that it reads ahead
+    // generously. Only a hint: nothing changes when the system ignores it.
+    void AdviseSequentialRead();
 
     const std::wstring& FileName() const { return m_fileName; }
     const std::wstring& FullPath() const { return m_fullPath; }

@@ -77,11 +77,6 @@ constexpr uint32_t kMaxBinaryDataSize = 0x1000000;
 // Cameras declare a handful of elementary streams per context; each declared stream costs memory
 // until the context ends, so a context declaring more is malformed data.
 constexpr size_t kMaxStreamsPerContext = 256;
-// The read-ahead window. A refill starts at the first byte a record needs and takes this much:
-// the record's framing and header and the small records around it (audio units between two video
-// frames) in one system call. Skipped payloads that reach past the window are jumped over, never
-// read; a larger window would mostly copy the start of the video payload behind a header.
-constexpr uint32_t kReadWindowSize = 0x800;
 
 // Numbers in messages read as unsigned 32-bit decimals (a negative ES number as 4294967295 for
 // -1), the same text whatever the width of long on the platform.
@@ -223,9 +218,10 @@ namespace {
 class CContainerParse {
 public:
     CContainerParse(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver& receiver,
-                    std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError)
+                    std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading)
         : m_filePath(filePath), m_bSkipPayloads(bSkipPayloads), m_receiver(receiver),
-          m_pSummaries(pSummaries), m_pError(pError)
+          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::max<uint32_t>(reading.blockSize, 1)),
+          m_skipThreshold(reading.skipThreshold)
     {
     }
 
@@ -241,8 +237,9 @@ private:
     EFlow HandleES();
     EFlow HandleUnit();
 
-    bool Take(uint32_t count, CFastDynArray<uint8_t>& spill, const uint8_t*& pBytes);
-    bool FillWindow(uint64_t offset, uint32_t minimum);
+    bool Take(uint32_t count, const uint8_t*& pBytes);
+    bool Bring(uint64_t offset, uint32_t count);
+    bool ReadExactly(uint64_t from, uint64_t offset, uint64_t end);
     bool ReadBigEndian(uint32_t& value);
     EFlow ReadFailed(const wchar_t* pContext);
     EFlow Fatal(int32_t code, const std::wstring& message);
@@ -258,17 +255,17 @@ private:
     IKELMItemsReceiver& m_receiver;
     std::vector<SStreamSummary>* m_pSummaries;
     SErrorInfo* m_pError;
+    const uint32_t m_blockSize;
+    const uint64_t m_skipThreshold;
 
     CFile m_file;
     uint64_t m_size = 0;
     uint64_t m_remaining = 0;
     bool m_bTruncated = false;
-    // Bytes of the file from m_windowStart on, as many as the window counts.
+    // Bytes of the file from m_windowStart on, as many as the window counts: the last block read,
+    // or more when a record reaches beyond it.
     CFastDynArray<uint8_t> m_window;
     uint64_t m_windowStart = 0;
-    // Headers and payloads too large for the window are read into these.
-    CFastDynArray<uint8_t> m_header;
-    CFastDynArray<uint8_t> m_payload;
     CFastDynArray<uint8_t> m_config;
     uint32_t m_binaryDataSize = 0;
     const uint8_t* m_pPayload = nullptr; // the record's payload when it was read, else null
@@ -294,8 +291,9 @@ bool CContainerParse::Run()
         return false;
     }
 
+    m_file.AdviseSequentialRead();
     m_remaining = m_size;
-    m_window.Reserve(kReadWindowSize);
+    m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)));
     while (m_remaining >= 4) {
         const EFlow flow = ReadRecord();
         if (flow == EFlow::Fail)
@@ -317,8 +315,8 @@ bool CContainerParse::Run()
 
 CContainerParse::EFlow CContainerParse::ReadRecord()
 {
-    const uint8_t* recordId = nullptr; // fits the window, like the sizes below
-    if (!Take(sizeof(kRecordId), m_header, recordId))
+    const uint8_t* recordId = nullptr;
+    if (!Take(sizeof(kRecordId), recordId))
         return ReadFailed(L"RecordID read error: ");
     m_remaining -= 4;
     if (std::memcmp(recordId, kRecordId, sizeof(kRecordId)) != 0)
@@ -346,10 +344,10 @@ CContainerParse::EFlow CContainerParse::ReadRecord()
     if (m_remaining < protobufDataSize)
         return Truncated(L"Unexpected end of file before protobuf data read");
     const uint8_t* pHeader = nullptr;
-    if (!Take(protobufDataSize, m_header, pHeader))
+    if (!Take(protobufDataSize, pHeader))
         return ReadFailed(L"Protobuf data read error: ");
     m_remaining -= protobufDataSize;
-    // Decoded while the header is at hand (taking the payload may refill the window under it); a
+    // Decoded while the header is at hand (taking the payload may move the window under it); a
     // header that does not parse counts only after the payload, as its checks come first.
     // ParseFromArray also checks that every required field is present.
     const bool bHeaderParsed = m_tag.ParseFromArray(pHeader, static_cast<int>(protobufDataSize));
@@ -358,7 +356,7 @@ CContainerParse::EFlow CContainerParse::ReadRecord()
         return Truncated(L"Unexpected end of file before binary data read");
     // A skipped payload is passed over by the offset alone: the file position is never used.
     m_pPayload = nullptr;
-    if (!m_bSkipPayloads && !Take(m_binaryDataSize, m_payload, m_pPayload))
+    if (!m_bSkipPayloads && !Take(m_binaryDataSize, m_pPayload))
         return ReadFailed(L"BinaryData data read error: ");
     m_remaining -= m_binaryDataSize;
 
@@ -527,64 +525,86 @@ CContainerParse::EFlow CContainerParse::HandleUnit()
     return Answer(bGoOn);
 }
 
-// The next count bytes of the file, at the parse offset (size - remaining). They come from the
-// window, refilled at that offset when they are not all in it; a header or payload larger than
-// the window goes to spill: what the window holds of it, the rest by one read. Null for count 0.
-bool CContainerParse::Take(uint32_t count, CFastDynArray<uint8_t>& spill, const uint8_t*& pBytes)
+// The next count bytes of the file, at the parse offset (size - remaining), from the window.
+// Null for count 0.
+bool CContainerParse::Take(uint32_t count, const uint8_t*& pBytes)
 {
     pBytes = nullptr;
     if (count == 0)
         return true;
     const uint64_t offset = m_size - m_remaining;
-    const uint64_t windowEnd = m_windowStart + m_window.Count();
-    const bool bStartsInWindow = offset >= m_windowStart && offset < windowEnd;
-    if (bStartsInWindow && count <= windowEnd - offset) {
-        pBytes = m_window.Data() + (offset - m_windowStart);
-        return true;
-    }
-    if (count <= kReadWindowSize) {
-        if (!FillWindow(offset, count))
-            return false;
-        pBytes = m_window.Data();
-        return true;
-    }
-    const uint32_t held = bStartsInWindow ? static_cast<uint32_t>(windowEnd - offset) : 0;
-    spill.Resize(count);
-    if (held > 0)
-        std::memcpy(spill.Data(), m_window.Data() + (offset - m_windowStart), held);
-    if (!m_file.ReadAt(offset + held, spill.Data() + held, count - held, m_pError))
+    if (!Bring(offset, count))
         return false;
-    pBytes = spill.Data();
+    pBytes = m_window.Data() + (offset - m_windowStart);
     return true;
 }
 
-// Reads the window from offset on: a full window, or what is left of the file when less. Only the
-// first minimum bytes are needed now. When they did not all arrive, exactly those are read once
-// more, so that a failure or the end of the file is reported for them, not for bytes beyond.
-bool CContainerParse::FillWindow(uint64_t offset, uint32_t minimum)
+// Makes the window hold the bytes [offset, offset + count), which all lie inside the file's size.
+// Reads go on from where the last one ended, a block at a time: the front of a record the window
+// already holds is kept, and a gap up to the skip threshold (skipped payloads) is read through,
+// whole blocks of it dropped. Only a longer gap is jumped over.
+bool CContainerParse::Bring(uint64_t offset, uint32_t count)
 {
-    const uint64_t wanted = std::max<uint64_t>(minimum, std::min<uint64_t>(kReadWindowSize, m_size - offset));
-    m_window.Resize(static_cast<uint32_t>(wanted));
-    m_windowStart = offset;
+    const uint64_t windowEnd = m_windowStart + m_window.Count();
+    const uint64_t end = offset + count;
+    if (offset >= m_windowStart && end <= windowEnd)
+        return true;
+
+    uint64_t from = offset; // where the window starts after the refill
+    uint32_t held = 0;      // bytes of it the window already has
+    if (offset >= m_windowStart && offset < windowEnd) {
+        held = static_cast<uint32_t>(windowEnd - offset);
+        std::memmove(m_window.Data(), m_window.Data() + (offset - m_windowStart), held);
+    } else if (offset >= windowEnd && offset - windowEnd <= m_skipThreshold) {
+        from = windowEnd;
+        while (offset - from >= m_blockSize) {
+            m_window.Resize(m_blockSize);
+            uint64_t done = 0;
+            m_file.ReadAt(from, m_window.Data(), m_blockSize, done, nullptr);
+            if (done < m_blockSize) {
+                // Bytes nobody needs did not arrive: whatever went wrong shows for the needed ones.
+                from = offset;
+                break;
+            }
+            from += m_blockSize;
+        }
+    }
+
+    const uint64_t readAt = from + held;
+    const uint64_t wanted = std::max<uint64_t>(end - readAt, std::min<uint64_t>(m_blockSize, m_size - readAt));
+    m_window.Resize(static_cast<uint32_t>(held + wanted));
+    m_windowStart = from;
     // Only done matters here: a failure beyond the needed bytes shows when they are needed.
     uint64_t done = 0;
-    m_file.ReadAt(offset, m_window.Data(), wanted, done, nullptr);
-    if (done < minimum) {
-        if (!m_file.ReadAt(offset + done, m_window.Data() + done, minimum - done, m_pError)) {
-            m_window.Clear();
-            return false;
-        }
-        done = minimum;
+    m_file.ReadAt(readAt, m_window.Data() + held, wanted, done, nullptr);
+    if (readAt + done < end)
+        return ReadExactly(readAt + done, offset, end);
+    m_window.Resize(static_cast<uint32_t>(readAt + done - from));
+    return true;
+}
+
+// Reads once more exactly the needed bytes that did not arrive, from arrived on, so that a failure
+// or the end of the file is reported for them, not for bytes beyond.
+bool CContainerParse::ReadExactly(uint64_t arrived, uint64_t offset, uint64_t end)
+{
+    if (arrived < offset) {
+        // Not even the gap before them arrived: the window starts afresh at them.
+        m_windowStart = offset;
+        arrived = offset;
+        m_window.Resize(static_cast<uint32_t>(end - offset));
     }
-    m_window.Resize(static_cast<uint32_t>(done));
+    if (!m_file.ReadAt(arrived, m_window.Data() + (arrived - m_windowStart), end - arrived, m_pError)) {
+        m_window.Clear();
+        return false;
+    }
+    m_window.Resize(static_cast<uint32_t>(end - m_windowStart));
     return true;
 }
 
 bool CContainerParse::ReadBigEndian(uint32_t& value)
 {
-    // Four bytes always fit the window; the spill is never used for them.
     const uint8_t* bytes = nullptr;
-    if (!Take(4, m_header, bytes))
+    if (!Take(4, bytes))
         return false;
     value = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
     return true;
@@ -678,9 +698,16 @@ bool CContainerParse::EmitSummaries()
 bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver* pReceiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError)
 {
+    return ParseContainer(filePath, bSkipPayloads, pReceiver, pSummaries, pError, SParseReading());
+}
+
+bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver* pReceiver,
+                    std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading)
+{
     static CKELMItemsReceiverStub sharedStub;
     QuietProtobufLog();
-    CContainerParse parse(filePath, bSkipPayloads, pReceiver ? *pReceiver : sharedStub, pSummaries, pError);
+    CContainerParse parse(filePath, bSkipPayloads, pReceiver ? *pReceiver : sharedStub, pSummaries, pError,
+                          reading);
     return parse.Run();
 }
 

@@ -116,11 +116,23 @@ public:
     bool OnParseWarning(const SErrorInfo&) override { return true; }
 };
 
+// How a parse reads its file. It reads blockSize bytes at a time, in file order, into one buffer
+// that it reuses, and takes headers and payloads from there. Bytes it does not need (skipped
+// payloads) are read through as well, since reading on costs less than breaking the system's
+// read-ahead, unless the next needed byte lies more than skipThreshold bytes beyond what was
+// read: then it jumps there. The items reported do not depend on these values.
+struct SParseReading {
+    uint32_t blockSize = 2 * 1024 * 1024;
+    uint64_t skipThreshold = 8 * 1024 * 1024;
+};
+
 // Reads one .kelm file from start to end and reports its items to pReceiver (a shared stub when
 // null). Summaries are appended to pSummaries when given. True when the file was read to its end
 // or to a tolerated truncation; otherwise pError holds the reason.
 bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver* pReceiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError);
+bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver* pReceiver,
+                    std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading);
 
 // The Srid a recorder encodes in a file name "<Srid>-<a>-<b>.<ext>" with b - a = 59, for streams
 // whose information names no source. False when the name does not have that form.

@@ -31,7 +31,8 @@ using UtilsNameSpace::SetErrorInfo;
 
 namespace {
 
-constexpr int kIoBufferSize = 256 * 1024;
+// Samples reach the file in blocks of this size: one write per block, whatever the sample sizes.
+constexpr int kIoBufferSize = 2 * 1024 * 1024;
 constexpr AVRational kTickBase = {1, kMp4TicksPerSecond};
 constexpr size_t kMaxLogText = 65536;
 constexpr size_t kMaxSequenceParameterSets = 31; // avcC keeps the count in 5 bits
@@ -286,6 +287,9 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
     m_pIo.reset(pIo);
     pFormat->pb = pIo;
     pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // By default the muxer marks a flush point after every packet, and a context of our own
+    // (no minimum packet size) flushes there: one write per sample. The buffer decides instead.
+    pFormat->flush_packets = 0;
     m_pFormat = std::move(pFormatOwner);
     return true;
 }

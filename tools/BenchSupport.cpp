@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace KcBench {
 
@@ -27,7 +31,7 @@ void Usage(const char* pProgram, const char* pOptionsText)
 }
 
 void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
-                  const std::function<bool(const std::string&)>& extraFlag)
+                  const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -48,11 +52,24 @@ void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOp
             options.dir = value();
         else if (arg == "--keep")
             options.bKeep = true;
-        else if (!extraFlag(arg))
+        else if (arg == "--cold")
+            options.bCold = true;
+        else if (arg == "--kelmconv")
+            options.kelmconv = value();
+        else if (!extraFlag(arg, value))
             Usage(argv[0], pOptionsText);
     }
     if (options.minutes <= 0 || options.runs <= 0)
         Usage(argv[0], pOptionsText);
+    if (options.bCold && ::geteuid() != 0) {
+        std::cerr << argv[0] << ": --cold drops the page cache, which takes root\n";
+        Usage(argv[0], pOptionsText);
+    }
+    if (options.kelmconv.empty()) {
+        std::error_code error;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+        options.kelmconv = (self.parent_path().parent_path() / "cli" / "kelmconv").string();
+    }
     if (options.dir.empty())
         options.dir = (std::filesystem::temp_directory_path() / (std::string("kc-") + pBenchName)).string();
 }
@@ -62,14 +79,28 @@ double Seconds(std::chrono::steady_clock::duration duration)
     return std::chrono::duration<double>(duration).count();
 }
 
-STimes Measure(const char* pBenchName, int runs, const std::function<bool()>& run)
+bool DropPageCache()
 {
-    if (!run()) {
+    ::sync();
+    std::FILE* pFile = std::fopen("/proc/sys/vm/drop_caches", "w");
+    if (!pFile)
+        return false;
+    const bool bWritten = std::fputs("3\n", pFile) >= 0;
+    return std::fclose(pFile) == 0 && bWritten;
+}
+
+STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run)
+{
+    if (!bCold && !run()) {
         std::cerr << pBenchName << ": warm-up run failed\n";
         std::exit(1);
     }
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
+        if (bCold && !DropPageCache()) {
+            std::cerr << pBenchName << ": cannot drop the page cache\n";
+            std::exit(1);
+        }
         const auto start = std::chrono::steady_clock::now();
         const bool bOk = run();
         times.push_back(Seconds(std::chrono::steady_clock::now() - start));
@@ -80,6 +111,75 @@ STimes Measure(const char* pBenchName, int runs, const std::function<bool()>& ru
     }
     std::sort(times.begin(), times.end());
     return {times.front(), times[times.size() / 2]};
+}
+
+bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
+{
+    run = SProcessRun();
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        if (devNull >= 0)
+            ::dup2(devNull, STDOUT_FILENO);
+        ::execvp(args[0], args.data());
+        std::perror(args[0]);
+        ::_exit(127);
+    }
+    // Waited for without reaping first: the ended process keeps its I/O accounting until reaped.
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0)
+        return false;
+    run.seconds = Seconds(std::chrono::steady_clock::now() - start);
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "syscr:")
+            run.readCalls = value;
+        else if (key == "syscw:")
+            run.writeCalls = value;
+        else if (key == "rchar:")
+            run.bytesRead = value;
+        else if (key == "wchar:")
+            run.bytesWritten = value;
+        else if (key == "read_bytes:")
+            run.diskBytesRead = value;
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(pid, &status, 0, &usage) != pid)
+        return false;
+    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return ExitedCleanly(status);
+}
+
+SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv)
+{
+    SProcessTimes result;
+    result.times = Measure(pBenchName, runs, bCold, [&]() {
+        if (RunProcess(argv, result.last))
+            return true;
+        std::cerr << pBenchName << ": " << argv[0] << " failed\n";
+        return false;
+    });
+    return result;
+}
+
+void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest)
+{
+    std::printf("  %-34s best %7.3f s  median %7.3f s  %5.2fx  reads %8llu  writes %7llu  read %8.1f MiB"
+                "  (disk %7.1f)  written %7.1f MiB  peak %6.1f MiB\n",
+                pName, run.times.best, run.times.median, peerBest > 0 ? run.times.best / peerBest : 0.0,
+                static_cast<unsigned long long>(run.last.readCalls),
+                static_cast<unsigned long long>(run.last.writeCalls), MiB(run.last.bytesRead),
+                MiB(run.last.diskBytesRead), MiB(run.last.bytesWritten), run.last.peakMiB);
 }
 
 std::string Quote(const std::string& text)

@@ -1,5 +1,6 @@
-// What the benchmarks share: their common options, the timing of repeated runs, shell commands
-// and sizes in MiB.
+// What the benchmarks share: their common options, the timing of repeated runs with a warm or a
+// dropped page cache, whole programs run with their system-call and memory figures, shell
+// commands and sizes in MiB.
 
 #pragma once
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace KcBench {
 
@@ -16,6 +18,8 @@ struct SOptions {
     int runs = 3;
     std::string dir;
     bool bKeep = false;
+    bool bCold = false;     // drop the page cache before every timed run (root only)
+    std::string kelmconv;   // the command-line program; defaults to the one of this build
 };
 
 struct STimes {
@@ -26,17 +30,51 @@ struct STimes {
 // Prints "usage: PROGRAM OPTIONS" and exits with 2.
 [[noreturn]] void Usage(const char* pProgram, const char* pOptionsText);
 
-// Reads --minutes N, --runs R, --dir DIR and --keep into options; any other argument goes to
-// extraFlag, which returns false for one it does not know. An unknown argument, a missing value or
-// a count below one ends the program through Usage. The folder defaults to "kc-" + the benchmark's
-// name in the temporary folder.
+// The options text every benchmark shares.
+#define KC_BENCH_COMMON_OPTIONS "[--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH]"
+
+// Reads --minutes N, --runs R, --dir DIR, --keep, --cold and --kelmconv PATH into options; any
+// other argument goes to extraFlag, which returns false for one it does not know; it may take a
+// value through nextValue. An unknown argument, a missing value, a count below one or --cold
+// without root ends the program through Usage. The folder defaults to "kc-" + the benchmark's name
+// in the temporary folder.
 void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
-                  const std::function<bool(const std::string&)>& extraFlag);
+                  const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag);
 
 double Seconds(std::chrono::steady_clock::duration duration);
 
-// One untimed run to warm the cache, then the timed ones; a failed run ends the program.
-STimes Measure(const char* pBenchName, int runs, const std::function<bool()>& run);
+// Writes dirty pages back and drops the page cache, so that the next read comes from the disk.
+bool DropPageCache();
+
+// Warm: one untimed run to warm the cache, then the timed ones. Cold: the page cache is dropped
+// before every timed run, and there is no warm-up. A failed run ends the program.
+STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run);
+
+// What one run of a whole program cost, from the kernel's accounting of the process.
+struct SProcessRun {
+    double seconds = 0;
+    uint64_t readCalls = 0;    // syscr: read-like system calls (read, pread, ...)
+    uint64_t writeCalls = 0;   // syscw
+    uint64_t bytesRead = 0;    // rchar: through those calls, cached or not
+    uint64_t bytesWritten = 0; // wchar
+    uint64_t diskBytesRead = 0; // read_bytes: what had to come from the storage
+    double peakMiB = 0;        // peak resident size
+};
+
+struct SProcessTimes {
+    STimes times;
+    SProcessRun last; // the figures of the last timed run
+};
+
+// Runs the program (argv[0] looked up in PATH) with its standard output discarded and waits for
+// it. False when it could not run or did not exit with 0.
+bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run);
+
+// Measure over RunProcess.
+SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv);
+
+// One line: name, best and median time, ratio to a peer's best time, and the process figures.
+void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest);
 
 // The text in single quotes for the shell.
 std::string Quote(const std::string& text);

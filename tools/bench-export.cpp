@@ -1,14 +1,18 @@
 // bench-export: how fast the export run turns a recording into MP4, next to ffmpeg copying the
 // same packets from an MPEG-TS into an MP4.
 //
-//   bench-export [--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]
+//   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH] [--sample]
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
 // sizes (the writer's 320x240 loop grown by filler data to about 4 Mbit/s of video at 25 fps,
 // plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an MPEG-TS with ffmpeg (so that
 // both sides carry the same packets), then reports the best and median of R runs (default 3) of
-// the export, of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one
-// warm-up run, and the export's peak resident memory.
+// the export in this process, of a whole "kelmconv convert" (scan and export), of
+// "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one warm-up run
+// (--cold: with the page cache dropped before every run instead, root only), with the system
+// calls, bytes and peak resident memory of each program. Goals: convert at most half of ffmpeg's
+// time and 4 times cp's, at most one write call per MiB written; memory that does not grow with
+// the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
 
 #include "BenchSupport.h"
 #include "KELMStorage.h"
@@ -26,6 +30,8 @@ namespace fs = std::filesystem;
 
 using KcBench::Measure;
 using KcBench::MiB;
+using KcBench::PrintProcessRow;
+using KcBench::SProcessTimes;
 using KcBench::Quote;
 using KcBench::RunShell;
 using KcBench::STimes;
@@ -33,7 +39,7 @@ using KcBench::STimes;
 namespace {
 
 const char* const kBenchName = "bench-export";
-const char* const kOptionsText = "[--minutes N] [--runs R] [--dir DIR] [--sample] [--keep]";
+const char* const kOptionsText = KC_BENCH_COMMON_OPTIONS " [--sample]";
 
 struct SOptions : KcBench::SOptions {
     bool bSample = false;
@@ -42,7 +48,8 @@ struct SOptions : KcBench::SOptions {
 SOptions ParseOptions(int argc, char** argv)
 {
     SOptions options;
-    KcBench::ParseOptions(argc, argv, kBenchName, kOptionsText, options, [&](const std::string& arg) {
+    KcBench::ParseOptions(argc, argv, kBenchName, kOptionsText, options,
+                          [&](const std::string& arg, const std::function<std::string()>&) {
         if (arg != "--sample")
             return false;
         options.bSample = true;
@@ -113,15 +120,17 @@ int main(int argc, char** argv)
     std::error_code ignored;
     fs::remove_all(options.dir, ignored);
     fs::create_directories(options.dir + "/out");
+    const std::string kelmDir = options.dir + "/kelm";
+    fs::create_directories(kelmDir);
 
     // ---- the .kelm material
     KcTest::SRecordingOptions recording;
     recording.srid = "BENCH";
-    recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
+    recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 0, 0, 0); // a whole day fits one target
     recording.endUtc = recording.startUtc + options.minutes * 60.0;
     if (!options.bSample)
         recording.payload = KcTest::EPayload::PaddedSample;
-    const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(options.dir, recording);
+    const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(kelmDir, recording);
     if (!written.ok || written.files.empty()) {
         std::cerr << "bench-export: cannot write the .kelm files into " << options.dir << "\n";
         return 1;
@@ -153,7 +162,7 @@ int main(int argc, char** argv)
     storage.SetExportEventSync(&sync);
     const bool bPeakReset = ResetPeakMemory();
     const double peakBefore = PeakMemoryMiB();
-    const STimes exportTimes = Measure(kBenchName, options.runs, [&]() {
+    const STimes exportTimes = Measure(kBenchName, options.runs, options.bCold, [&]() {
         sync.targets = 0;
         UtilsNameSpace::SErrorInfo runError;
         return storage.RunExport(&runError) && sync.targets == 1;
@@ -169,25 +178,42 @@ int main(int argc, char** argv)
         return 1;
     }
     const uint64_t tsBytes = static_cast<uint64_t>(fs::file_size(ts));
-    const STimes ffmpegTimes = Measure(kBenchName, options.runs, [&]() {
-        return RunShell("ffmpeg -v error -y -i " + Quote(ts) + " -c copy " + Quote(copy));
-    });
 
-    std::string copyCommand = "cp";
+    // ---- whole programs: kelmconv convert (scan and export), ffmpeg, cp
+    const std::string convertDir = options.dir + "/convert";
+    const SProcessTimes convertRun =
+        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
+                                {options.kelmconv, "convert", "--tz", "UTC", "--out", convertDir, kelmDir});
+    uint64_t convertedBytes = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(convertDir))
+        if (entry.is_regular_file())
+            convertedBytes += static_cast<uint64_t>(entry.file_size());
+    const SProcessTimes ffmpegRun = KcBench::MeasureProcess(
+        kBenchName, options.runs, options.bCold, {"ffmpeg", "-v", "error", "-y", "-i", ts, "-c", "copy", copy});
+    std::vector<std::string> copyCommand{"cp"};
     for (const std::string& path : written.files)
-        copyCommand += " " + Quote(path);
-    copyCommand += " " + Quote(options.dir + "/out/");
-    const STimes cpTimes = Measure(kBenchName, options.runs, [&]() { return RunShell(copyCommand); });
+        copyCommand.push_back(path);
+    copyCommand.push_back(options.dir + "/out/");
+    const SProcessTimes cpRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, copyCommand);
 
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
                 MiB(static_cast<uint64_t>(fs::file_size(copy))));
-    std::printf("warm cache, %d runs each:\n", options.runs);
+    std::printf("%s cache, %d runs each:\n", options.bCold ? "cold (dropped before each run)" : "warm", options.runs);
     PrintRow("RunExport (.kelm -> .mp4)", exportTimes, mediaSeconds, MiB(written.fileBytes));
-    PrintRow("ffmpeg -i X.ts -c copy X.mp4", ffmpegTimes, mediaSeconds, MiB(tsBytes));
-    PrintRow("cp of the .kelm files", cpTimes, mediaSeconds, MiB(written.fileBytes));
-    std::printf("export / ffmpeg: %.2f   export / cp: %.2f\n", exportTimes.best / ffmpegTimes.best,
-                exportTimes.best / cpTimes.best);
+    std::printf("whole programs (ratio: best time against ffmpeg's):\n");
+    PrintProcessRow("kelmconv convert (.kelm -> .mp4)", convertRun, ffmpegRun.times.best);
+    PrintProcessRow("ffmpeg -i X.ts -c copy X.mp4", ffmpegRun, ffmpegRun.times.best);
+    PrintProcessRow("cp of the .kelm files", cpRun, ffmpegRun.times.best);
+    const double ffmpegRatio = convertRun.times.best / ffmpegRun.times.best;
+    const double cpRatio = convertRun.times.best / cpRun.times.best;
+    const double writesPerMiB = static_cast<double>(convertRun.last.writeCalls) / MiB(convertedBytes);
+    std::printf("convert / ffmpeg: %.2f (goal: at most 0.5)  %s\n", ffmpegRatio, ffmpegRatio <= 0.5 ? "met" : "NOT MET");
+    std::printf("convert / cp:     %.2f (goal: at most 4)    %s\n", cpRatio, cpRatio <= 4.0 ? "met" : "NOT MET");
+    std::printf("convert writes:   %.2f per MiB of MP4 (%.1f MiB; goal: at most 1)  %s\n", writesPerMiB,
+                MiB(convertedBytes), writesPerMiB <= 1.0 ? "met" : "NOT MET");
+    std::printf("peak memory:      kelmconv convert %.1f MiB, ffmpeg %.1f MiB (%.2fx)\n", convertRun.last.peakMiB,
+                ffmpegRun.last.peakMiB, convertRun.last.peakMiB / ffmpegRun.last.peakMiB);
     if (bPeakReset && peakDuring >= 0)
         std::printf("peak resident memory: %.1f MiB during the exports (%.1f MiB before them)\n", peakDuring,
                     peakBefore);

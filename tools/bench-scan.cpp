@@ -1,17 +1,23 @@
-// bench-scan: how fast content loading scans a recording, next to two yardsticks on the same
-// material: ffprobe counting the packets of an MPEG-TS with the same streams, and cat reading
-// the .kelm files.
+// bench-scan: how fast a recording is scanned, next to two yardsticks on the same material:
+// ffprobe counting the packets of an MPEG-TS with the same streams, and cat reading the .kelm
+// files.
 //
-//   bench-scan [--minutes N] [--runs R] [--dir DIR] [--keep] [--no-ffprobe]
+//   bench-scan [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH]
+//              [--no-ffprobe] [--sweep]
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
 // sizes (25 fps video, AAC audio), encodes a 10 s MPEG-TS of about the same bit rate with ffmpeg
-// and loops it to the same length, warms the page cache, then reports the best and median of R
-// runs (default 3) of each. Goals: loading at least 10 times faster than ffprobe and at most
-// twice as long as cat.
+// and loops it to the same length, then reports the best and median of R runs (default 3) of
+// content loading in this process, of a whole "kelmconv scan" of the folder, of cat and of
+// ffprobe, with the read system calls, the bytes read and the peak memory of each program.
+// Warm: after one warm-up run each. --cold: the page cache is dropped before every run (root).
+// --sweep: measures where jumping over skipped bytes starts to pay: files whose records lie
+// 256 KiB to 16 MiB apart, parsed with a dropped cache reading through every gap and jumping
+// over every gap. Goals: a scan at most as long as cat, and at least 10 times faster than ffprobe.
 
 #include "BenchSupport.h"
 #include "KELMStorage.h"
+#include "KelmParser.h"
 #include "KelmWriter.h"
 #include "TextConvert.h"
 
@@ -32,7 +38,9 @@ using KcBench::MiB;
 using KcBench::Quote;
 using KcBench::RunShell;
 using KcBench::RunShellOutput;
+using KcBench::PrintProcessRow;
 using KcBench::Seconds;
+using KcBench::SProcessTimes;
 using KcBench::STimes;
 
 namespace {
@@ -41,32 +49,52 @@ const char* const kBenchName = "bench-scan";
 
 struct SOptions : KcBench::SOptions {
     bool bFfprobe = true;
+    bool bSweep = false;
 };
 
 SOptions ParseOptions(int argc, char** argv)
 {
     SOptions options;
-    KcBench::ParseOptions(argc, argv, kBenchName, "[--minutes N] [--runs R] [--dir DIR] [--keep] [--no-ffprobe]",
-                          options, [&](const std::string& arg) {
-                              if (arg != "--no-ffprobe")
+    KcBench::ParseOptions(argc, argv, kBenchName, KC_BENCH_COMMON_OPTIONS " [--no-ffprobe] [--sweep]", options,
+                          [&](const std::string& arg, const std::function<std::string()>&) {
+                              if (arg == "--no-ffprobe")
+                                  options.bFfprobe = false;
+                              else if (arg == "--sweep")
+                                  options.bSweep = true;
+                              else
                                   return false;
-                              options.bFfprobe = false;
                               return true;
                           });
     return options;
 }
 
-// Bytes this process has read through read calls so far, cached or not.
-uint64_t BytesReadByProcess()
+// This process's read calls and bytes so far, from the kernel's accounting.
+struct SIoCounters {
+    uint64_t readCalls = 0;
+    uint64_t bytesRead = 0;     // cached or not
+    uint64_t diskBytesRead = 0; // what came from the storage
+
+    SIoCounters operator-(const SIoCounters& other) const
+    {
+        return {readCalls - other.readCalls, bytesRead - other.bytesRead, diskBytesRead - other.diskBytesRead};
+    }
+};
+
+SIoCounters IoCounters()
 {
+    SIoCounters counters;
     std::ifstream io("/proc/self/io");
     std::string key;
     uint64_t value = 0;
     while (io >> key >> value) {
-        if (key == "rchar:")
-            return value;
+        if (key == "syscr:")
+            counters.readCalls = value;
+        else if (key == "rchar:")
+            counters.bytesRead = value;
+        else if (key == "read_bytes:")
+            counters.diskBytesRead = value;
     }
-    return 0;
+    return counters;
 }
 
 // Counts what a load reports, so that every run is checked to have loaded the whole material.
@@ -100,6 +128,53 @@ void PrintRow(const char* pName, const STimes& times, double mibPerRun)
                 times.best > 0 ? mibPerRun / times.best : 0.0);
 }
 
+// Parses one file with the given reading, cold, and returns the best time.
+double ColdParse(const std::string& path, const KELMNameSpace::SParseReading& reading, int runs)
+{
+    const std::wstring widePath = UtilsNameSpace::Utf8ToWide(path);
+    return Measure(kBenchName, runs, true, [&]() {
+               UtilsNameSpace::SErrorInfo error;
+               return KELMNameSpace::ParseContainer(widePath, true, nullptr, nullptr, &error, reading);
+           }).best;
+}
+
+// Where reading through skipped payloads stops paying: per distance between records, a dropped
+// cache each time, reading through every gap against jumping over every one.
+int Sweep(const SOptions& options)
+{
+    if (!options.bCold) {
+        std::cerr << "bench-scan: --sweep measures the disk and takes --cold\n";
+        return 2;
+    }
+    std::printf("skip threshold sweep: 512 MiB per file, video units only, cache dropped before each run\n");
+    std::printf("  %10s  %14s  %14s  %8s\n", "gap", "read through", "jump over", "jump/read");
+    for (uint32_t gap : {256u << 10, 1u << 20, 2u << 20, 4u << 20, 8u << 20, 16u << 20}) {
+        KcTest::SRecordingOptions recording;
+        recording.srid = "BENCH";
+        recording.audio = false;
+        recording.payload = KcTest::EPayload::Synthetic;
+        recording.syntheticKeyBytes = gap;
+        recording.syntheticOtherBytes = gap;
+        recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
+        recording.endUtc = recording.startUtc + (512.0 * 1024 * 1024 / gap) / 25.0;
+        const std::string path = options.dir + "/sweep.kelm";
+        if (!KcTest::WriteRecordingFile(path, recording).ok) {
+            std::cerr << "bench-scan: cannot write " << path << "\n";
+            return 1;
+        }
+        KELMNameSpace::SParseReading through;
+        through.skipThreshold = UINT64_MAX;
+        KELMNameSpace::SParseReading jump;
+        jump.skipThreshold = 0;
+        const double throughSeconds = ColdParse(path, through, options.runs);
+        const double jumpSeconds = ColdParse(path, jump, options.runs);
+        std::printf("  %7u KiB  %12.3f s  %12.3f s  %8.2f\n", gap >> 10, throughSeconds, jumpSeconds,
+                    jumpSeconds / throughSeconds);
+        fs::remove(path);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -108,6 +183,12 @@ int main(int argc, char** argv)
     std::error_code ignored;
     fs::remove_all(options.dir, ignored);
     fs::create_directories(options.dir);
+    if (options.bSweep) {
+        const int result = Sweep(options);
+        if (!options.bKeep)
+            fs::remove_all(options.dir, ignored);
+        return result;
+    }
 
     // ---- the .kelm material: one camera, hourly files, 720p-like sizes
     KcTest::SRecordingOptions recording;
@@ -115,10 +196,12 @@ int main(int argc, char** argv)
     recording.payload = KcTest::EPayload::Synthetic;
     recording.startUtc = KcTest::UtcSeconds(2026, 3, 1, 10, 30, 0);
     recording.endUtc = recording.startUtc + options.minutes * 60.0;
+    const std::string kelmDir = options.dir + "/kelm";
+    fs::create_directories(kelmDir);
     const auto writeStart = std::chrono::steady_clock::now();
-    const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(options.dir, recording);
+    const KcTest::SWriteResult written = KcTest::WriteHourlyFiles(kelmDir, recording);
     if (!written.ok || written.files.empty()) {
-        std::cerr << "bench-scan: cannot write the .kelm files into " << options.dir << "\n";
+        std::cerr << "bench-scan: cannot write the .kelm files into " << kelmDir << "\n";
         return 1;
     }
     const double writeSeconds = Seconds(std::chrono::steady_clock::now() - writeStart);
@@ -129,24 +212,23 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(written.audio.units), writeSeconds);
 
     std::vector<std::wstring> widePaths;
-    std::string catCommand = "cat";
+    std::vector<std::string> catCommand{"cat"};
     for (const std::string& path : written.files) {
         widePaths.push_back(UtilsNameSpace::Utf8ToWide(path));
-        catCommand += " " + Quote(path);
+        catCommand.push_back(path);
     }
-    catCommand += " > /dev/null";
 
-    // ---- content loading
+    // ---- content loading in this process
     KELMNameSpace::CKELMStorage storage;
     CCountingSync sync;
     storage.SetContentLoadEventSync(&sync);
-    uint64_t bytesReadPerLoad = 0;
+    SIoCounters perLoad;
     auto load = [&]() {
         sync = CCountingSync();
-        const uint64_t readBefore = BytesReadByProcess();
+        const SIoCounters before = IoCounters();
         UtilsNameSpace::SErrorInfo error;
         const bool bOk = storage.LoadContent(widePaths, &error);
-        bytesReadPerLoad = BytesReadByProcess() - readBefore;
+        perLoad = IoCounters() - before;
         if (!bOk) {
             std::wcerr << L"bench-scan: load failed " << error.code << L": " << error.message << L"\n";
             return false;
@@ -161,15 +243,16 @@ int main(int argc, char** argv)
             }
         return sync.errors == 0 && storage.GetBlackList().empty() && frames == records;
     };
-    const STimes loadTimes = Measure(kBenchName, options.runs, load);
+    const STimes loadTimes = Measure(kBenchName, options.runs, options.bCold, load);
 
-    // ---- cat over the same files
-    const STimes catTimes = Measure(kBenchName, options.runs, [&]() { return RunShell(catCommand); });
+    // ---- whole programs: kelmconv scan, cat
+    const SProcessTimes scanRun =
+        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, {options.kelmconv, "scan", kelmDir});
+    const SProcessTimes catRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, catCommand);
 
     // ---- ffprobe over an MPEG-TS of the same length and about the same bit rate
-    STimes probeTimes;
+    SProcessTimes probeRun;
     uint64_t tsBytes = 0;
-    std::string probeCounts;
     if (options.bFfprobe) {
         const double seconds = options.minutes * 60.0;
         const double videoKbit = static_cast<double>(written.video.payloadBytes) * 8.0 / seconds / 1000.0;
@@ -194,38 +277,33 @@ int main(int argc, char** argv)
             return 1;
         }
         tsBytes = static_cast<uint64_t>(fs::file_size(ts));
-        const std::string probe = "ffprobe -v error -count_packets -show_entries stream=codec_name,nb_read_packets"
-                                  " -of csv=p=0 " + Quote(ts);
-        probeTimes = Measure(kBenchName, options.runs, [&]() { return RunShellOutput(probe, probeCounts); });
-        // The streams are listed once more under their program; show each line once.
-        std::istringstream lines(probeCounts);
-        std::vector<std::string> seen;
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && std::find(seen.begin(), seen.end(), line) == seen.end())
-                seen.push_back(line);
-        }
-        probeCounts.clear();
-        for (const std::string& line : seen)
-            probeCounts += (probeCounts.empty() ? "" : " ") + line;
-        std::printf("MPEG-TS:  %.1f MiB, packets per stream (codec,count): %s\n", MiB(tsBytes), probeCounts.c_str());
+        probeRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
+                                           {"ffprobe", "-v", "error", "-count_packets", "-show_entries",
+                                            "stream=codec_name,nb_read_packets", "-of", "csv=p=0", ts});
+        std::printf("MPEG-TS:  %.1f MiB\n", MiB(tsBytes));
     }
 
     // ---- results
-    std::printf("load:     %llu records, %llu progress reports, %.2f MiB read per load (%.3f%% of the files)\n",
+    std::printf("load:     %llu records, %llu progress reports; per load %llu read calls, %.2f MiB read "
+                "(%.1f%% of the files), %.2f MiB from the disk\n",
                 static_cast<unsigned long long>(records), static_cast<unsigned long long>(sync.progressReports),
-                MiB(bytesReadPerLoad),
-                100.0 * static_cast<double>(bytesReadPerLoad) / static_cast<double>(written.fileBytes));
-    std::printf("warm cache, %d runs each:\n", options.runs);
+                static_cast<unsigned long long>(perLoad.readCalls), MiB(perLoad.bytesRead),
+                100.0 * static_cast<double>(perLoad.bytesRead) / static_cast<double>(written.fileBytes),
+                MiB(perLoad.diskBytesRead));
+    std::printf("%s cache, %d runs each:\n", options.bCold ? "cold (dropped before each run)" : "warm", options.runs);
     PrintRow("LoadContent (.kelm)", loadTimes, MiB(written.fileBytes));
-    PrintRow("cat FILES > /dev/null (.kelm)", catTimes, MiB(written.fileBytes));
+    std::printf("whole programs (ratio: best time against cat's):\n");
+    PrintProcessRow("kelmconv scan (.kelm)", scanRun, catRun.times.best);
+    PrintProcessRow("cat FILES > /dev/null (.kelm)", catRun, catRun.times.best);
     if (options.bFfprobe)
-        PrintRow("ffprobe -count_packets (.ts)", probeTimes, MiB(tsBytes));
+        PrintProcessRow("ffprobe -count_packets (.ts)", probeRun, catRun.times.best);
 
-    const double catRatio = loadTimes.best / catTimes.best;
-    std::printf("load / cat:     %.2f (goal: at most 2)   %s\n", catRatio, catRatio <= 2.0 ? "met" : "NOT MET");
+    const double catRatio = scanRun.times.best / catRun.times.best;
+    std::printf("scan / cat:     %.2f (goal: at most 1)   %s\n", catRatio, catRatio <= 1.0 ? "met" : "NOT MET");
+    std::printf("load / cat:     %.2f\n", loadTimes.best / catRun.times.best);
     if (options.bFfprobe) {
-        const double probeRatio = probeTimes.best / loadTimes.best;
-        std::printf("ffprobe / load: %.1f (goal: at least 10)  %s\n", probeRatio, probeRatio >= 10.0 ? "met" : "NOT MET");
+        const double probeRatio = probeRun.times.best / scanRun.times.best;
+        std::printf("ffprobe / scan: %.1f (goal: at least 10)  %s\n", probeRatio, probeRatio >= 10.0 ? "met" : "NOT MET");
     }
 
     if (!options.bKeep)

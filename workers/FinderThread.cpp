@@ -186,6 +186,8 @@ void CFinderThread::run()
     if (m_nKelmFilesFound.load() < 1)
         return;
     emit findFiles(m_nFilesSeen.load(), m_nKelmFilesFound.load());
+    if (!m_bFinalPause)
+        return;
     for (int nSlept = 0; nSlept < kFinalPauseMs && !stopRequested(); nSlept += kPauseSliceMs)
         msleep(kPauseSliceMs);
 }

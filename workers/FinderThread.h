@@ -28,6 +28,9 @@ public:
     void prepareRun();
 
     void requestStop() { m_bStopRequested.store(true); }
+    // The pause after the final count, which lets a window show it; a console has no use for it.
+    // Set while the thread is not running.
+    void setFinalPause(bool bPause) { m_bFinalPause = bPause; }
     int filesSeen() const { return m_nFilesSeen.load(); }
     int kelmFilesFound() const { return m_nKelmFilesFound.load(); }
 
@@ -56,6 +59,7 @@ private:
     std::atomic<int> m_nKelmFilesFound{0};
     QStringList m_slPathsToWalk; // the source list as it was when the walk was prepared
     bool m_bPrepared = false;
+    bool m_bFinalPause = true;
 };
 
 } // namespace KcWorkers

@@ -55,6 +55,12 @@ bool CKelmFilesFinder::stop()
     return m_pThread->wait(kStopWaitMs);
 }
 
+void CKelmFilesFinder::setFinalPause(bool bPause)
+{
+    stop();
+    m_pThread->setFinalPause(bPause);
+}
+
 bool CKelmFilesFinder::isRunning() const
 {
     return m_pThread->isRunning();

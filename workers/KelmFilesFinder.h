@@ -25,6 +25,8 @@ public:
     // False when no walk was running or it did not end in time.
     bool stop();
     bool isRunning() const;
+    // Whether a walk lingers after its final count (on by default, for the desktop program).
+    void setFinalPause(bool bPause);
 
     static constexpr int kStopWaitMs = 10000;
     static constexpr int kReportIntervalMs = 1000;

@@ -117,6 +117,12 @@ void CWorkManager::setQuitHandler(std::function<void()> quitHandler)
     m_quitHandler = std::move(quitHandler);
 }
 
+void CWorkManager::setSearchFinalPause(bool bPause)
+{
+    if (m_pFinder)
+        m_pFinder->setFinalPause(bPause);
+}
+
 void CWorkManager::quitApplication()
 {
     if (m_quitHandler)

@@ -88,6 +88,9 @@ public:
     // What "quit the application" does; by default QCoreApplication::quit(). An empty handler
     // restores the default.
     void setQuitHandler(std::function<void()> quitHandler);
+    // Whether the search lingers after its final count so that the start form can show it (on by
+    // default); front ends without that form turn it off.
+    void setSearchFinalPause(bool bPause);
 
 signals:
     void activateStartFrm();

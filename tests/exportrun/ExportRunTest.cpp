@@ -435,7 +435,10 @@ TEST_F(ExportRunTest, TargetDirectoryThatCannotBeCreated)
 TEST_F(ExportRunTest, FullDeviceDeletesTheTarget)
 {
     const double t = Local(2026, 3, 1, 10, 0, 0);
-    Prepare({Write("a.kelm", Recording("CAM1", t, t + 40))}, {Request("CAM1", t, t + 60, Out())});
+    // Full-size frames, so that the disk fills while samples are written, past the write buffer.
+    KcTest::SRecordingOptions recording = Recording("CAM1", t, t + 40);
+    recording.payload = KcTest::EPayload::Synthetic;
+    Prepare({Write("a.kelm", recording)}, {Request("CAM1", t, t + 60, Out())});
     const std::string target = TargetPath(Fragment(0, 0));
 
     // The limit applies to the child only, which reports through a pipe.

@@ -1,6 +1,7 @@
-// The parser reads ahead in small windows. Records of every size, wherever they fall against the
-// windows, must arrive whole, at the right positions, and a file cut anywhere must end as it did
-// when every field was read on its own.
+// The parser reads ahead in blocks and reads through or jumps over skipped payloads. Records of
+// every size, wherever they fall against the blocks, must arrive whole, at the right positions,
+// and a file cut anywhere must end as it did when every field was read on its own, whatever the
+// block size and skip threshold.
 #include "ParserTestSupport.h"
 
 #include <filesystem>
@@ -25,6 +26,19 @@ public:
         return CRecordingReceiver::OnUnit(esno, time, pPayload, payloadSize);
     }
 };
+
+using KELMNameSpace::SParseReading;
+
+// Block sizes from one byte (every field straddles) to the default, skip thresholds from jumping
+// over every gap to reading through all of them.
+const SParseReading kReadings[] = {
+    {1, 0}, {7, 3}, {2048, 0}, {2048, 5000}, {4096, 100000}, {65536, 0}, {65536, UINT64_MAX}, SParseReading(),
+};
+
+std::string Describe(const SParseReading& reading)
+{
+    return "block " + std::to_string(reading.blockSize) + ", threshold " + std::to_string(reading.skipThreshold);
+}
 
 std::vector<uint8_t> PayloadOf(uint32_t unit, uint32_t size)
 {
@@ -85,10 +99,11 @@ TEST_F(CParserTest, RecordsOfEverySizeArriveWholeAtTheirPositions)
     }
     items.push_back("VideoStreamEnd 1 frames=400");
 
+    for (const SParseReading& reading : kReadings)
     for (bool bSkip : {true, false}) {
-        SCOPED_TRACE(bSkip ? "skipping payloads" : "reading payloads");
+        SCOPED_TRACE(Describe(reading) + (bSkip ? ", skipping payloads" : ", reading payloads"));
         CPayloadReceiver receiver;
-        const SParseResult result = Parse(path, &receiver, bSkip);
+        const SParseResult result = Parse(path, &receiver, bSkip, reading);
         ASSERT_TRUE(result.ok) << Narrow(result.error.message);
         EXPECT_EQ(receiver.Items(), items);
         EXPECT_EQ(receiver.positions, positions);
@@ -145,10 +160,11 @@ TEST_F(CParserTest, LastRecordCutAnywhereWarnsForTheFieldItLacks)
         else if (kept >= 4)
             expected = "Unexpected end of file before protobuf data size read";
 
+        for (const SParseReading& reading : kReadings)
         for (bool bSkip : {true, false}) {
-            SCOPED_TRACE("cut at " + std::to_string(cut) + (bSkip ? ", skipping" : ", reading"));
+            SCOPED_TRACE("cut at " + std::to_string(cut) + ", " + Describe(reading) + (bSkip ? ", skipping" : ", reading"));
             CPayloadReceiver receiver;
-            const SParseResult result = Parse(path, &receiver, bSkip);
+            const SParseResult result = Parse(path, &receiver, bSkip, reading);
             ASSERT_TRUE(result.ok) << Narrow(result.error.message);
             if (expected.empty()) {
                 EXPECT_TRUE(receiver.warnings.empty());

@@ -107,11 +107,12 @@ void CParserTest::TearDown()
     std::filesystem::remove_all(m_dir, ignored);
 }
 
-SParseResult CParserTest::Parse(const std::string& path, CRecordingReceiver* pReceiver, bool bSkipPayloads)
+SParseResult CParserTest::Parse(const std::string& path, CRecordingReceiver* pReceiver, bool bSkipPayloads,
+                                const KELMNameSpace::SParseReading& reading)
 {
     SParseResult result;
     result.ok = KELMNameSpace::ParseContainer(UtilsNameSpace::Utf8ToWide(path), bSkipPayloads, pReceiver,
-                                              &result.summaries, &result.error);
+                                              &result.summaries, &result.error, reading);
     return result;
 }
 

@@ -67,7 +67,8 @@ protected:
     void TearDown() override;
 
     std::string PathOf(const std::string& name) const { return m_dir + "/" + name; }
-    SParseResult Parse(const std::string& path, CRecordingReceiver* pReceiver = nullptr, bool bSkipPayloads = true);
+    SParseResult Parse(const std::string& path, CRecordingReceiver* pReceiver = nullptr, bool bSkipPayloads = true,
+                       const KELMNameSpace::SParseReading& reading = KELMNameSpace::SParseReading());
 
     std::string m_dir;
 };
