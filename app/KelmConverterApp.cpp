@@ -1,6 +1,7 @@
 #include "KelmConverterApp.h"
 
 #include "AnalyzeFilesFrm.h"
+#include "InstallPaths.h"
 #include "KelmConverterMainWin.h"
 #include "Log.h"
 #include "MessageBox.h"
@@ -9,7 +10,6 @@
 #include "VideosFoundFrm.h"
 #include "WorkManager.h"
 
-#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
@@ -68,9 +68,7 @@ QString CKelmConverterApp::applicationDirectory() const
 
 QString CKelmConverterApp::installedTranslationsDirectory() const
 {
-    // The data folder of an installed copy, found from the executable's folder so that the
-    // installation prefix does not matter.
-    return QDir::cleanPath(applicationDirectory() + QStringLiteral("/" KC_TRANSLATIONS_FROM_BIN));
+    return KcPaths::installedTranslationsFolder(applicationDirectory());
 }
 
 QString CKelmConverterApp::qtTranslationsDirectory() const

@@ -2,11 +2,19 @@
 
 #include "Commands.h"
 #include "InterruptWatcher.h"
+#include "JobOptions.h"
+#include "Log.h"
 #include "ProgressPrinter.h"
 #include "TimeUtil.h"
 #include "WorkSession.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace KcCli {
 
@@ -36,56 +44,96 @@ QString DesktopExportLocation()
 }
 
 int SearchAndAnalyze(CWorkSession& session, const QStringList& slPaths, const char* pCommand,
-                     CProgressPrinter& progress)
+                     CProgressPrinter& progress, QString& qsProblem)
 {
     const QString qsPrefix = QStringLiteral("kelmconv %1: ").arg(QLatin1String(pCommand));
+    QStringList slProblems;
+    const auto fail = [&](const QString& qsText, int nStatus) {
+        progress.printLine(qsPrefix + qsText);
+        slProblems << qsText;
+        qsProblem = slProblems.join(QStringLiteral("; "));
+        return nStatus;
+    };
 
-    switch (session.search(slPaths)) {
+    QStringList slMissing;
+    const QStringList slExisting = ExistingPaths(slPaths, slMissing);
+    for (const QString& qsPath : slMissing) {
+        progress.printLine(qsPrefix + QStringLiteral("no such file or folder: %1").arg(qsPath));
+        slProblems << QStringLiteral("no such file or folder: %1").arg(qsPath);
+    }
+    qsProblem = slProblems.join(QStringLiteral("; "));
+    if (slExisting.isEmpty())
+        return kExitFailed;
+
+    switch (session.search(slExisting)) {
     case EJobOutcome::Ok:
         break;
     case EJobOutcome::Cancelled:
-        progress.printLine(qsPrefix + QStringLiteral("cancelled while searching for .kelm files"));
-        return kExitCancelled;
+        return fail(QStringLiteral("cancelled while searching for .kelm files"), kExitCancelled);
     case EJobOutcome::Failed:
-        progress.printLine(qsPrefix + session.failureText());
-        return kExitFailed;
+        return fail(session.failureText(), kExitFailed);
     }
     // The start form offers CONTINUE only once something was found.
-    if (session.foundCount() == 0) {
-        progress.printLine(qsPrefix + QStringLiteral("no .kelm files found in the locations given"));
-        return kExitFailed;
-    }
+    if (session.foundCount() == 0)
+        return fail(QStringLiteral("no .kelm files found in the locations given"), kExitFailed);
 
     switch (session.analyze()) {
     case EJobOutcome::Ok:
         progress.clearLine();
         return -1;
     case EJobOutcome::Cancelled:
-        progress.printLine(qsPrefix + QStringLiteral("cancelled while analyzing .kelm files"));
-        return kExitCancelled;
+        return fail(QStringLiteral("cancelled while analyzing .kelm files"), kExitCancelled);
     case EJobOutcome::Failed:
         break;
     }
-    progress.printLine(qsPrefix + session.failureText());
-    return kExitFailed;
+    return fail(session.failureText(), kExitFailed);
 }
 
 void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CProgressPrinter& progress,
                        const char* pCommand)
 {
     const QString qsCommand = QLatin1String(pCommand);
-    QObject::connect(&interrupts, &CInterruptWatcher::interrupted, &session, [&session, &progress, qsCommand] {
-        if (session.isCancelRequested())
-            return;
-        progress.printLine(QStringLiteral("kelmconv %1: interrupted, stopping ...").arg(qsCommand));
-        session.requestCancel();
-    });
+    QObject::connect(&interrupts, &CInterruptWatcher::interrupted, &session,
+        [&session, &progress, qsCommand](int nSignal) {
+            if (!session.isCancelRequested()) {
+                progress.printLine(QStringLiteral("kelmconv %1: interrupted, stopping ...").arg(qsCommand));
+                session.requestCancel();
+                return;
+            }
+            // The user does not want to wait for the stop: leave no half-written file behind.
+            // The worker may still be writing into it; the process ends right after.
+            for (const SPlannedDay& day : progress.days()) {
+                if (session.startedBatches().contains(day.ulBatchId)
+                    && !session.finishedBatches().contains(day.ulBatchId))
+                    QFile::remove(day.qsPath);
+            }
+            progress.printLine(QStringLiteral("kelmconv %1: interrupted again, exiting at once").arg(qsCommand));
+            KcLog::logWriteSpaced(KcLog::WARNING, QStringLiteral("Main"),
+                QStringLiteral("Interrupted again while stopping: exiting at once"));
+            KcLog::logClose();
+            std::fflush(nullptr);
+            std::_Exit(128 + nSignal);
+        });
+    QObject::connect(&interrupts, &CInterruptWatcher::terminalResized, &progress, &CProgressPrinter::redraw);
 }
 
-int UsageError(const char* pCommand, const QString& qsProblem, QTextStream& err)
+int UsageError(const char* pCommand, const QString& qsProblem, bool bJson, QTextStream& out, QTextStream& err)
 {
     err << "kelmconv " << pCommand << ": " << qsProblem << "\n" << CommandUsage(pCommand);
+    err.flush();
+    JobFailed(qsProblem, kExitUsage, bJson, out);
     return kExitUsage;
+}
+
+int JobFailed(const QString& qsProblem, int nStatus, bool bJson, QTextStream& out)
+{
+    if (bJson) {
+        out << QString::fromUtf8(
+            QJsonDocument(QJsonObject{{QStringLiteral("error"), qsProblem}}).toJson(QJsonDocument::Compact))
+            << "\n";
+        out.flush();
+    }
+    return nStatus;
 }
 
 } // namespace KcCli

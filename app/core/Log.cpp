@@ -1,5 +1,7 @@
 #include "Log.h"
 
+#include "InstallPaths.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -390,7 +392,7 @@ QString stateLogFolder()
 bool logOpenBesideOrInState(const QString& qsExeDir, QString& qsError)
 {
     const QString qsName = QString::fromLatin1(kLogFileName);
-    if (logOpen(qsExeDir + QLatin1Char('/') + qsName, qsError))
+    if (!KcPaths::isInstalledCopy(qsExeDir) && logOpen(qsExeDir + QLatin1Char('/') + qsName, qsError))
         return true;
     const QString qsFolder = stateLogFolder();
     QDir().mkpath(qsFolder); // a failure shows in the open below

@@ -84,7 +84,7 @@ constexpr const char kLogFileName[] = "KelmConverter.log";
 // $XDG_STATE_HOME/KelmConverter (an absolute XDG_STATE_HOME only), else ~/.local/state/KelmConverter.
 QString stateLogFolder();
 // Opens the log beside the executable when that folder takes it (a portable copy, the build
-// tree); otherwise, as for an installed program, in stateLogFolder(), created as needed. qsError
+// tree); otherwise, and always for an installed copy, in stateLogFolder(), created as needed. qsError
 // tells why the last place tried failed.
 bool logOpenBesideOrInState(const QString& qsExeDir, QString& qsError);
 

@@ -121,6 +121,9 @@ TEST_F(StartupTest, TheInstalledTranslationServesWhenNoneIsBesideTheProgram)
     ASSERT_TRUE(Start());
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(Button(Window().startFrm(), "pbBrowse")->text(), QStringLiteral("ВЫБРАТЬ ПАПКУ"));
+    // An installed copy keeps its log out of bin/ even where it could write there (as root).
+    EXPECT_EQ(KcLog::logFilePath(), StateHome() + QStringLiteral("/KelmConverter/KelmConverter.log"));
+    EXPECT_FALSE(QFile::exists(App().qsAppDir + QStringLiteral("/KelmConverter.log")));
     // Qt's own dialogs and buttons speak Russian with it.
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Перейти к:"));
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
