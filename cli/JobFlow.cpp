@@ -9,6 +9,7 @@
 #include "WorkSession.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -17,6 +18,13 @@
 #include <cstdlib>
 
 namespace KcCli {
+
+namespace {
+
+// A file's time stamp may be coarser than the clock that marked the start of the export.
+constexpr qint64 kTimeStampSlackSeconds = 2;
+
+} // namespace
 
 CZoneSelection::CZoneSelection(const QTimeZone& zone)
 {
@@ -100,18 +108,26 @@ void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CPr
                 session.requestCancel();
                 return;
             }
-            // The user does not want to wait for the stop: leave no half-written file behind.
-            // The worker may still be writing into it; the process ends right after.
-            for (const SPlannedDay& day : progress.days()) {
-                if (session.startedBatches().contains(day.ulBatchId)
-                    && !session.finishedBatches().contains(day.ulBatchId))
-                    QFile::remove(day.qsPath);
-            }
             progress.printLine(QStringLiteral("kelmconv %1: interrupted again, exiting at once").arg(qsCommand));
             KcLog::logWriteSpaced(KcLog::WARNING, QStringLiteral("Main"),
                 QStringLiteral("Interrupted again while stopping: exiting at once"));
             KcLog::logClose();
             std::fflush(nullptr);
+            // The user does not want to wait for the stop: leave no half-written file behind.
+            // The worker may still be writing into it, so this comes last, right before the end.
+            // The day's start may not have reached this thread yet: a day counts as begun also
+            // when its file was written since the export began (a file of an earlier run stays).
+            for (const SPlannedDay& day : progress.days()) {
+                if (session.finishedBatches().contains(day.ulBatchId))
+                    continue;
+                const QFileInfo info(day.qsPath);
+                const bool bBegun = session.startedBatches().contains(day.ulBatchId)
+                    || (session.exportStartUtc().isValid() && info.exists()
+                        && info.lastModified().toUTC().toSecsSinceEpoch()
+                            >= session.exportStartUtc().toSecsSinceEpoch() - kTimeStampSlackSeconds);
+                if (bBegun)
+                    QFile::remove(day.qsPath);
+            }
             std::_Exit(128 + nSignal);
         });
     QObject::connect(&interrupts, &CInterruptWatcher::terminalResized, &progress, &CProgressPrinter::redraw);

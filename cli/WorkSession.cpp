@@ -1,5 +1,7 @@
 #include "WorkSession.h"
 
+#include <QDateTime>
+
 #include "ErrorInfo.h"
 #include "Log.h"
 
@@ -94,6 +96,7 @@ EJobOutcome CWorkSession::exportBatches()
     m_ulExported = m_ulExportTotal = 0;
     m_startedBatches.clear();
     m_finishedBatches.clear();
+    m_exportStartUtc = QDateTime::currentDateTimeUtc();
     KcLog::logWrite(KcLog::INFO, kTagMain, QStringLiteral("Initiate exporting ..."));
     begin(EPhase::Exporting);
     m_pManager->onStartExport();

@@ -2,6 +2,7 @@
 
 #include "WorkManager.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -79,6 +80,8 @@ public:
     ulong exportTotal() const { return m_ulExportTotal; }
     const QSet<ulong>& startedBatches() const { return m_startedBatches; }
     const QSet<ulong>& finishedBatches() const { return m_finishedBatches; }
+    // When the last exportBatches() began; invalid before.
+    const QDateTime& exportStartUtc() const { return m_exportStartUtc; }
     // What the user would have read in the form's error text or message box.
     const QString& failureText() const { return m_qsFailure; }
 
@@ -130,6 +133,7 @@ private:
     ulong m_ulExportTotal = 0;
     QSet<ulong> m_startedBatches;
     QSet<ulong> m_finishedBatches;
+    QDateTime m_exportStartUtc;
     QString m_qsFailure;
 };
 

@@ -262,6 +262,27 @@ TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
         << qsLog.toStdString();
 }
 
+TEST_F(ConvertChildTest, AnInstalledCopyLogsIntoTheUsersStateFolder)
+{
+    // <prefix>/bin/kelmconv beside <prefix>/share/kelmconverter: an installed copy, which never
+    // writes into bin/ (root could).
+    const QDir prefix(m_programDir.path());
+    ASSERT_TRUE(prefix.mkpath("bin") && prefix.mkpath("share/kelmconverter"));
+    const QString qsInstalled = prefix.filePath("bin/kelmconv");
+    ASSERT_TRUE(QFile::copy(m_qsProgram, qsInstalled));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", prefix.filePath("state"));
+    child.setProcessEnvironment(environment);
+    child.start(qsInstalled, {"scan", "--tz", "UTC+3", "-q", m_qsRecordings});
+    ASSERT_TRUE(child.waitForFinished(kChildWaitMs));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    EXPECT_TRUE(child.readAllStandardError().isEmpty()); // no progress, no warning about the log
+    EXPECT_TRUE(ReadFile(prefix.filePath("state/KelmConverter/KelmConverter.log"))
+                    .contains("Main    INFO] Command line: kelmconv scan --tz UTC+3 -q"));
+    EXPECT_FALSE(prefix.exists("bin/KelmConverter.log"));
+}
+
 TEST_F(ConvertChildTest, ASecondInterruptWhileStoppingExitsAtOnceWithoutThePartialFile)
 {
     const QString qsLong = QDir(m_dir.path()).filePath("long");
@@ -286,7 +307,7 @@ TEST_F(ConvertChildTest, ASecondInterruptWhileStoppingExitsAtOnceWithoutTheParti
     EXPECT_TRUE(progress.contains("interrupted again, exiting at once")) << progress.toStdString();
     // The first day stays, whole; the day being written is gone.
     const QString qsFirst = QDir(m_qsOut).filePath("Converted/2001/Camera1/2001_1_01.03.26_09.00-09.01.mp4");
-    EXPECT_EQ(FilesUnder(m_qsOut), QStringList{qsFirst});
+    EXPECT_EQ(FilesUnder(m_qsOut), QStringList{qsFirst}) << FilesUnder(m_qsOut).join(' ').toStdString();
     EXPECT_EQ(Mp4Problems(qsFirst), "");
     EXPECT_TRUE(ReadFile(m_qsLog).contains("Interrupted again while stopping: exiting at once"));
 }
