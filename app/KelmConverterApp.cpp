@@ -1,6 +1,7 @@
 #include "KelmConverterApp.h"
 
 #include "AnalyzeFilesFrm.h"
+#include "InstallPaths.h"
 #include "KelmConverterMainWin.h"
 #include "Log.h"
 #include "MessageBox.h"
@@ -9,6 +10,7 @@
 #include "VideosFoundFrm.h"
 #include "WorkManager.h"
 
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
@@ -38,6 +40,7 @@ CKelmConverterApp::CKelmConverterApp(int& argc, char** argv)
 {
     addLibraryPath(applicationDirPath());
     setApplicationName(QStringLiteral("KelmConverter"));
+    setApplicationVersion(QStringLiteral(KC_VERSION));
     // Locale-aware numbers (the sizes) group their digits the Russian way.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::AnyCountry));
 }
@@ -61,6 +64,16 @@ KcWorkers::CWorkManager* CKelmConverterApp::workManager() const
 QString CKelmConverterApp::applicationDirectory() const
 {
     return applicationDirPath();
+}
+
+QString CKelmConverterApp::installedTranslationsDirectory() const
+{
+    return KcPaths::installedTranslationsFolder(applicationDirectory());
+}
+
+QString CKelmConverterApp::qtTranslationsDirectory() const
+{
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
 }
 
 QString CKelmConverterApp::systemDesktopLocation() const
@@ -96,7 +109,7 @@ int CKelmConverterApp::run()
 void CKelmConverterApp::openLog()
 {
     QString qsError;
-    if (!KcLog::logOpen(applicationDirectory() + QStringLiteral("/KelmConverter.log"), qsError))
+    if (!KcLog::logOpenBesideOrInState(applicationDirectory(), qsError))
         showMessageBox(QMessageBox::Warning, qsError);
     logWriteSpaced(KcLog::INFO, kLogTag, QStringLiteral("Kelm Converter Application Started"));
 }
@@ -129,11 +142,15 @@ bool CKelmConverterApp::initialize()
 
 void CKelmConverterApp::loadTranslator()
 {
-    const QString qsPath = applicationDirectory() + QStringLiteral("/kelmconverter_ru.qm");
+    const QString qsFileName = QStringLiteral("kelmconverter_ru.qm");
+    const QString qsPath = applicationDirectory() + QLatin1Char('/') + qsFileName;
     QString qsWarning;
-    if (m_translator.load(qsPath, QString(), QString(), QString())) {
+    if (m_translator.load(qsPath, QString(), QString(), QString())
+        || m_translator.load(installedTranslationsDirectory() + QLatin1Char('/') + qsFileName, QString(), QString(),
+            QString())) {
         if (installTranslator(&m_translator)) {
             logWrite(KcLog::INFO, kLogTag, QStringLiteral("Russian language translator loaded and installed OK"));
+            loadQtTranslator();
             return;
         }
         qsWarning
@@ -144,6 +161,19 @@ void CKelmConverterApp::loadTranslator()
     }
     logWriteSpaced(KcLog::WARNING, kLogTag, qsWarning);
     showMessageBox(QMessageBox::Warning, qsWarning);
+}
+
+void CKelmConverterApp::loadQtTranslator()
+{
+    // Qt's own texts (the folder dialog, the message box buttons). Without them only those stay
+    // English, which is no reason to bother the user with a box.
+    const QString qsFolder = qtTranslationsDirectory();
+    if (m_qtTranslator.load(QStringLiteral("qtbase_ru"), qsFolder) && installTranslator(&m_qtTranslator))
+        return;
+    logWrite(KcLog::WARNING, kLogTag,
+        QStringLiteral("Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak "
+                       "English")
+            .arg(qsFolder));
 }
 
 bool CKelmConverterApp::obtainDesktopPath()

@@ -26,11 +26,15 @@ public:
     // the start failed.
     int run();
 
-    // Opens the log beside the executable (a failure is shown, and the program goes on without).
+    // Opens the log beside the executable, or in the user's state folder when the executable's
+    // folder is not writable (an installed copy); a failure of both is shown, and the program
+    // goes on without.
     void openLog();
     // True only if the main window is shown.
     bool initialize();
+    // Ours beside the executable, else in the installed data folder; with it, Qt's own.
     void loadTranslator();
+    void loadQtTranslator();
     bool obtainDesktopPath();
     bool createCoreObjects();
     bool connectCoreObjects();
@@ -51,6 +55,10 @@ public slots:
 protected:
     // Where the log and the translation file live: the executable's own folder.
     virtual QString applicationDirectory() const;
+    // <prefix>/share/kelmconverter/translations, seen from the executable's folder.
+    QString installedTranslationsDirectory() const;
+    // Where Qt keeps its own translations (qtbase_ru.qm).
+    virtual QString qtTranslationsDirectory() const;
     virtual QString systemDesktopLocation() const;
     virtual int systemStandardOffset() const;
     virtual KcWorkers::CWorkManager* newWorkManager(const QString& qsExportLocation);
@@ -59,6 +67,7 @@ private:
     QPointer<CKelmConverterMainWin> m_pMainWin;
     QPointer<KcWorkers::CWorkManager> m_pWorkManager;
     QTranslator m_translator;
+    QTranslator m_qtTranslator;
 };
 
 } // namespace KcMain

@@ -15,15 +15,10 @@ const QString kTagMain = QStringLiteral("Main");
 
 } // namespace
 
-QString CAppLogScope::logPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/KelmConverter.log");
-}
-
 CAppLogScope::CAppLogScope(const QStringList& slCommandLine, const QString& qsZoneText, QTextStream& err)
 {
     QString qsError;
-    m_bOpen = KcLog::logOpen(logPath(), qsError);
+    m_bOpen = KcLog::logOpenBesideOrInState(QCoreApplication::applicationDirPath(), qsError);
     if (!m_bOpen) {
         err << "kelmconv: warning: " << qsError << "\n";
         err.flush();

@@ -33,6 +33,9 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
 // "Usage: kelmconv ..." with one line per subcommand.
 QString UsageText();
 
+// "kelmconv <version>" and a line end, the version being the project's.
+QString VersionText();
+
 // The usage line of one subcommand, for its own usage errors.
 QString CommandUsage(const char* pName);
 

@@ -29,23 +29,19 @@ namespace {
 
 const char kConvertHelp[] =
     "Searches the files and folders for .kelm files, analyzes them and writes one MP4 file per\n"
-    "camera and day into DIR/Converted/<Srid>/Camera<N>/, as the desktop program does.\n"
-    "\n"
-    "  --tz ZONE   local time of the days and names: an IANA id (Europe/Moscow) or UTC+H / UTC-H;\n"
-    "              its standard offset applies all year. Default: the system's zone\n"
-    "  --out DIR   the export location. Default: the desktop\n"
-    "  --only KEY  export only this day (a key as 'kelmconv scan' lists it); may be repeated\n"
-    "  --skip-existing  leave a day alone whose MP4 file is already there (it counts as\n"
-    "              done), so that an interrupted batch can be resumed\n"
-    "  --overwrite replace the MP4 file of a day that is already there (the default)\n"
-    "  --json      end with one JSON object: created, total, files, skipped, errors, cancelled,\n"
-    "              offset, days\n"
-    "\n"
-    "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept.\n"
+    "camera and day into DIR/Converted/<Srid>/Camera<N>/, as the desktop program does. With\n"
+    "--json it ends with one JSON object: created, total, files, skipped, errors, cancelled,\n"
+    "file_errors, offset and days (each day's outcome); a failure before the export is an object\n"
+    "with \"error\".\n"
+    "Progress goes to the error stream. Ctrl-C stops the export; finished files are kept. A second\n"
+    "Ctrl-C while it stops ends the program at once (status 130), deleting the unfinished file.\n"
     "A day is written under its name plus \".part\" and renamed when complete, so a file under\n"
-    "its final name is always whole; an earlier file of that day stays until then.\n"
+    "its final name is always whole; an earlier file of that day stays until then.\n";
+
+const char kConvertExitStatus[] =
     "Exit status: 0 when every selected day was written whole, 1 when a day failed or had problems,\n"
-    "no .kelm file was found or the analysis failed, 2 on a usage error, 3 when interrupted.\n";
+    "a path does not exist, no .kelm file was found or the analysis failed, 2 on a usage error,\n"
+    "3 when interrupted.\n";
 
 // The videos-found form's Delete buttons: every day not named stays out of the export.
 bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QString& qsUnknownKey)
@@ -66,7 +62,7 @@ bool SelectDays(ExportedSrids& exportedSrids, const QStringList& slOnlyKeys, QSt
 }
 
 // As the videos-found form's size check: refuse an export the disk cannot hold.
-bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrinter& progress)
+bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrinter& progress, QString& qsProblem)
 {
     QStorageInfo storage(qsLocation);
     if (!storage.isValid() || !storage.isReady() || storage.bytesAvailable() < 0)
@@ -77,8 +73,9 @@ bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrint
     KcLog::logWrite(KcLog::WARNING, QStringLiteral("WM"),
                     QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
                         .arg(SizeText(ullNeeded), SizeText(ullAvailable)));
-    progress.printLine(QStringLiteral("kelmconv convert: out of disk space: the days need %1, %2 is available on %3")
-                           .arg(SizeText(ullNeeded), SizeText(ullAvailable), storage.rootPath()));
+    qsProblem = QStringLiteral("out of disk space: the days need %1, %2 is available on %3")
+                    .arg(SizeText(ullNeeded), SizeText(ullAvailable), storage.rootPath());
+    progress.printLine(QStringLiteral("kelmconv convert: ") + qsProblem);
     return false;
 }
 
@@ -214,11 +211,13 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     SJobOptions options;
     QString qsProblem;
     if (!ParseJobOptions(arguments, true, options, qsProblem))
-        return UsageError("convert", qsProblem, err);
+        return UsageError("convert", qsProblem, AsksForJson(arguments), out, err);
     if (options.bHelp) {
-        out << CommandUsage("convert") << "\n" << kConvertHelp;
+        out << CommandUsage("convert") << "\n" << kConvertHelp << "\n" << OptionsHelp(ECommandKind::Convert) << "\n"
+            << kConvertExitStatus;
         return kExitOk;
     }
+    const bool bJson = options.bJson;
 
     QString qsLocation = DesktopExportLocation();
     if (!options.qsOutDir.isEmpty())
@@ -227,44 +226,41 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CZoneSelection zoneSelection(options.zone);
     CAppLogScope log(QStringList{QStringLiteral("convert")} + arguments, options.qsZoneText, err);
     if (qsLocation.isEmpty()) {
-        err << "kelmconv convert: the system names no desktop folder; give one with --out\n";
-        return kExitFailed;
+        const QString qsText = QStringLiteral("the system names no desktop folder; give one with --out");
+        err << "kelmconv convert: " << qsText << "\n";
+        return JobFailed(qsText, kExitFailed, bJson, out);
     }
     CInterruptWatcher interrupts;
     CWorkSession session(qsLocation);
     if (!session.isInitialized()) {
         err << "kelmconv convert: the work manager could not be set up\n";
-        return kExitFailed;
+        return JobFailed(QStringLiteral("the work manager could not be set up"), kExitFailed, bJson, out);
     }
-    CProgressPrinter progress(session.manager(), err, IsTerminal(err));
+    CProgressPrinter progress(session.manager(), err, IsTerminal(err), options.progress);
     CancelOnInterrupt(interrupts, session, progress, "convert");
+    const auto fail = [&](const QString& qsText) {
+        progress.printLine(QStringLiteral("kelmconv convert: ") + qsText);
+        return JobFailed(qsText, kExitFailed, bJson, out);
+    };
 
-    QString qsFailure;
-    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress, &qsFailure);
-    if (status >= 0) {
-        if (options.bJson)
-            out << QString::fromUtf8(QJsonDocument(AnalysisFailureToJson(session, qsFailure)).toJson(QJsonDocument::Compact))
-                << "\n";
-        return status;
-    }
+    QString qsJobProblem;
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "convert", progress, qsJobProblem);
+    if (status >= 0)
+        return AnalysisFailed(session, qsJobProblem, status, bJson, out);
     ReportFileProblems(session, "convert", progress);
 
     QString qsUnknownKey;
     if (!SelectDays(session.manager().exportedSrids(), options.slOnlyKeys, qsUnknownKey)) {
         progress.clearLine();
-        return UsageError("convert",
-                          QStringLiteral("no day with the key '%1' (see 'kelmconv scan')").arg(qsUnknownKey), err);
+        return UsageError("convert", QStringLiteral("no day with the key '%1' (see 'kelmconv scan')").arg(qsUnknownKey),
+                          bJson, out, err);
     }
 
-    if (!QDir().mkpath(qsLocation)) {
-        progress.printLine(QStringLiteral("kelmconv convert: cannot create the folder %1").arg(qsLocation));
-        return kExitFailed;
-    }
+    if (!QDir().mkpath(qsLocation))
+        return fail(QStringLiteral("cannot create the folder %1").arg(qsLocation));
     uint32_t batchCount = 0;
-    if (!session.prepareBatches(batchCount)) {
-        progress.printLine(QStringLiteral("kelmconv convert: ") + session.failureText());
-        return kExitFailed;
-    }
+    if (!session.prepareBatches(batchCount))
+        return fail(session.failureText());
     // The zone decides every day and name: say which one was used, as scan does.
     progress.printLine(QStringLiteral("kelmconv convert: local time is ") +
                        OffsetText(int(std::lround(session.manager().storage().GetUTCTimeToLocalTimeOffset()))));
@@ -275,10 +271,8 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
         slSkipped = SkipExistingDays(session.manager().exportedSrids(), days, progress);
         // The days left are prepared again, as the form does after a day was deleted.
         if (!slSkipped.isEmpty()) {
-            if (!session.prepareBatches(batchCount)) {
-                progress.printLine(QStringLiteral("kelmconv convert: ") + session.failureText());
-                return kExitFailed;
-            }
+            if (!session.prepareBatches(batchCount))
+                return fail(session.failureText());
             days = PlanDays(session);
         }
     }
@@ -286,8 +280,9 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     quint64 ullNeeded = 0;
     for (const KELMNameSpace::SExportBatch& batch : session.manager().storage().GetExportBatches())
         ullNeeded += batch.estimatedTotalSize;
-    if (!CheckFreeSpace(qsLocation, ullNeeded, progress))
-        return kExitFailed;
+    QString qsSpaceProblem;
+    if (!CheckFreeSpace(qsLocation, ullNeeded, progress, qsSpaceProblem))
+        return JobFailed(qsSpaceProblem, kExitFailed, bJson, out);
 
     EJobOutcome outcome = EJobOutcome::Ok;
     if (!days.isEmpty())
@@ -316,8 +311,13 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     err.flush();
 
     if (options.bJson) {
-        out << QString::fromUtf8(QJsonDocument(ConvertResultToJson(result, session, days)).toJson(QJsonDocument::Compact))
-            << "\n";
+        QJsonObject json = ConvertResultToJson(result, session, days);
+        if (outcome == EJobOutcome::Failed)
+            qsJobProblem = qsJobProblem.isEmpty() ? session.failureText()
+                                                  : qsJobProblem + QStringLiteral("; ") + session.failureText();
+        if (!qsJobProblem.isEmpty())
+            json.insert(QStringLiteral("error"), qsJobProblem);
+        out << QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) << "\n";
     } else {
         out << QStringLiteral("%1 of %2 videofiles created").arg(result.ulCreated).arg(result.ulTotal);
         if (result.ulWithProblems > 0)
@@ -332,7 +332,7 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return kExitCancelled;
     // A day missing or with problems is a failure of the run, whatever the count says.
     if (outcome == EJobOutcome::Failed || !session.exportErrors().empty() || result.ulCreated < result.ulTotal
-        || ulong(result.slFiles.size()) < result.ulTotal || result.ulWithProblems > 0)
+        || ulong(result.slFiles.size()) < result.ulTotal || result.ulWithProblems > 0 || !qsJobProblem.isEmpty())
         return kExitFailed;
     return kExitOk;
 }

@@ -1,8 +1,11 @@
 #include "InfoCommand.h"
 
 #include "Commands.h"
+#include "JobFlow.h"
+#include "JobOptions.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -110,17 +113,10 @@ QString FormatTime(double seconds)
 
 const char kInfoHelp[] =
     "Parses each FILE as the converter's analysis does (payloads skipped, every warning\n"
-    "tolerated) and reports what it found.\n"
-    "\n"
-    "  --json   one JSON object per file and line, in argument order\n"
-    "\n"
-    "Exit status: 0 when every file parsed, 1 when any failed, 2 on a usage error.\n";
+    "tolerated) and reports what it found. With --json: one JSON object per file and line, in\n"
+    "argument order. A file that failed is also named on the error stream.\n";
 
-int InfoUsageError(const QString& problem, QTextStream& err)
-{
-    err << "kelmconv info: " << problem << "\n" << CommandUsage("info");
-    return kExitUsage;
-}
+const char kInfoExitStatus[] = "Exit status: 0 when every file parsed, 1 when any failed, 2 on a usage error.\n";
 
 } // namespace
 
@@ -216,40 +212,37 @@ QString ContainerInfoToText(const SContainerInfo& info)
 
 int RunInfo(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
-    bool bJson = false;
-    QStringList files;
-    bool bOptionsEnded = false;
-    for (const QString& argument : arguments) {
-        if (bOptionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            files << argument;
-        } else if (argument == QLatin1String("--")) {
-            bOptionsEnded = true;
-        } else if (argument == QLatin1String("--json")) {
-            bJson = true;
-        } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-            out << CommandUsage("info") << "\n" << kInfoHelp;
-            return kExitOk;
-        } else {
-            return InfoUsageError(QStringLiteral("unknown option '%1'").arg(argument), err);
-        }
+    SJobOptions options;
+    QString qsProblem;
+    if (!ParseCommandOptions(ECommandKind::Info, arguments, options, qsProblem))
+        return UsageError("info", qsProblem, AsksForJson(arguments), out, err);
+    if (options.bHelp) {
+        out << CommandUsage("info") << "\n" << kInfoHelp << "\n" << OptionsHelp(ECommandKind::Info) << "\n"
+            << kInfoExitStatus;
+        return kExitOk;
     }
-    if (files.isEmpty())
-        return InfoUsageError(QStringLiteral("no file given"), err);
 
     int status = kExitOk;
     bool bFirst = true;
-    for (const QString& file : files) {
+    for (const QString& file : options.slPaths) {
+        const bool bExists = QFileInfo::exists(file);
         const SContainerInfo info = InspectContainer(file);
-        if (!info.bOk)
+        if (!info.bOk) {
             status = kExitFailed;
-        if (bJson) {
+            err << "kelmconv info: "
+                << (bExists ? QStringLiteral("%1: %2").arg(file, FormatError(info.error))
+                            : QStringLiteral("no such file or folder: %1").arg(file))
+                << "\n";
+            err.flush();
+        }
+        if (options.bJson) {
             out << QString::fromUtf8(QJsonDocument(ContainerInfoToJson(info)).toJson(QJsonDocument::Compact)) << "\n";
-        } else {
+        } else if (bExists) {
             if (!bFirst)
                 out << "\n";
             out << ContainerInfoToText(info);
+            bFirst = false;
         }
-        bFirst = false;
         // Results of long runs over many files appear as they are ready.
         out.flush();
     }

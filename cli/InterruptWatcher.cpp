@@ -54,7 +54,8 @@ CInterruptWatcher::CInterruptWatcher(QObject* pParent) : QObject(pParent)
         if (handled.old.sa_handler == SIG_IGN)
             continue;
         handled.bInstalled = ::sigaction(handled.nSignal, &action, nullptr) == 0;
-        m_bActive = m_bActive && handled.bInstalled;
+        // Without the size change only the redraw is missing.
+        m_bActive = m_bActive && (handled.bInstalled || handled.nSignal == SIGWINCH);
     }
 }
 
@@ -79,6 +80,10 @@ void CInterruptWatcher::onPipeReadable()
     ssize_t n;
     while ((n = ::read(g_pipe[0], bytes, sizeof(bytes))) > 0) {
         for (ssize_t i = 0; i < n; ++i) {
+            if (bytes[i] == SIGWINCH) {
+                emit terminalResized();
+                continue;
+            }
             m_nLastSignal = bytes[i];
             emit interrupted(int(bytes[i]));
         }

@@ -12,7 +12,8 @@ namespace KcCli {
 // watcher: the handler only writes a byte into a pipe whose read end a QSocketNotifier watches,
 // so the cancel request itself runs in the event loop like a click on a cancel button. A signal
 // that was ignored when the watcher was made (nohup, a background job) stays ignored. One watcher
-// at a time; the previous dispositions come back when it is destroyed.
+// at a time; the previous dispositions come back when it is destroyed. SIGWINCH, a change of the
+// terminal's size, comes the same way as terminalResized().
 class CInterruptWatcher : public QObject {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ public:
 
 signals:
     void interrupted(int nSignal);
+    void terminalResized();
 
 private slots:
     void onPipeReadable();
@@ -41,7 +43,7 @@ private:
         bool bInstalled = false;
         struct sigaction old {};
     };
-    SHandled m_handled[3] = {{SIGINT}, {SIGTERM}, {SIGHUP}};
+    SHandled m_handled[4] = {{SIGINT}, {SIGTERM}, {SIGHUP}, {SIGWINCH}};
 };
 
 } // namespace KcCli

@@ -2,11 +2,20 @@
 
 #include "Commands.h"
 #include "InterruptWatcher.h"
+#include "JobOptions.h"
+#include "Log.h"
 #include "ProgressPrinter.h"
 #include "TimeUtil.h"
 #include "WorkSession.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace KcCli {
 
@@ -36,40 +45,51 @@ QString DesktopExportLocation()
 }
 
 int SearchAndAnalyze(CWorkSession& session, const QStringList& slPaths, const char* pCommand,
-                     CProgressPrinter& progress, QString* pFailure)
+                     CProgressPrinter& progress, QString& qsProblem)
 {
     const QString qsPrefix = QStringLiteral("kelmconv %1: ").arg(QLatin1String(pCommand));
-    const auto fail = [&](int status, const QString& qsText) {
+    QStringList slProblems;
+    const auto fail = [&](const QString& qsText, int nStatus) {
         progress.printLine(qsPrefix + qsText);
-        if (pFailure)
-            *pFailure = qsText;
-        return status;
+        slProblems << qsText;
+        qsProblem = slProblems.join(QStringLiteral("; "));
+        return nStatus;
     };
 
-    switch (session.search(slPaths)) {
+    QStringList slMissing;
+    const QStringList slExisting = ExistingPaths(slPaths, slMissing);
+    for (const QString& qsPath : slMissing) {
+        progress.printLine(qsPrefix + QStringLiteral("no such file or folder: %1").arg(qsPath));
+        slProblems << QStringLiteral("no such file or folder: %1").arg(qsPath);
+    }
+    qsProblem = slProblems.join(QStringLiteral("; "));
+    if (slExisting.isEmpty())
+        return kExitFailed;
+
+    switch (session.search(slExisting)) {
     case EJobOutcome::Ok:
         break;
     case EJobOutcome::Cancelled:
-        return fail(kExitCancelled, QStringLiteral("cancelled while searching for .kelm files"));
+        return fail(QStringLiteral("cancelled while searching for .kelm files"), kExitCancelled);
     case EJobOutcome::Failed:
-        return fail(kExitFailed, session.failureText());
+        return fail(session.failureText(), kExitFailed);
     }
     // The start form offers CONTINUE only once something was found.
     if (session.foundCount() == 0)
-        return fail(kExitFailed, QStringLiteral("no .kelm files found in the locations given"));
+        return fail(QStringLiteral("no .kelm files found in the locations given"), kExitFailed);
 
     switch (session.analyze()) {
     case EJobOutcome::Ok:
         progress.clearLine();
         return -1;
     case EJobOutcome::Cancelled:
-        return fail(kExitCancelled, QStringLiteral("cancelled while analyzing .kelm files"));
+        return fail(QStringLiteral("cancelled while analyzing .kelm files"), kExitCancelled);
     case EJobOutcome::Failed:
         break;
     }
     // "Every file is invalid" alone leaves the user guessing: each file's reason comes first.
     ReportFileProblems(session, pCommand, progress);
-    return fail(kExitFailed, session.failureText());
+    return fail(session.failureText(), kExitFailed);
 }
 
 void ReportFileProblems(const CWorkSession& session, const char* pCommand, CProgressPrinter& progress)
@@ -103,33 +123,68 @@ QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports)
     return array;
 }
 
-QJsonObject AnalysisFailureToJson(const CWorkSession& session, const QString& qsError)
+int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson,
+                   QTextStream& out)
 {
-    return QJsonObject{
-        {QStringLiteral("error"), qsError},
-        {QStringLiteral("found"), session.foundCount()},
-        {QStringLiteral("blacklist"), QJsonArray::fromStringList(session.blackListPaths())},
-        {QStringLiteral("file_errors"), FileReportsToJson(session.fileErrors())},
-        {QStringLiteral("file_warnings"), FileReportsToJson(session.fileWarnings())},
-    };
+    if (bJson) {
+        const QJsonObject result{
+            {QStringLiteral("error"), qsProblem},
+            {QStringLiteral("found"), session.foundCount()},
+            {QStringLiteral("blacklist"), QJsonArray::fromStringList(session.blackListPaths())},
+            {QStringLiteral("file_errors"), FileReportsToJson(session.fileErrors())},
+            {QStringLiteral("file_warnings"), FileReportsToJson(session.fileWarnings())},
+        };
+        out << QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)) << "\n";
+        out.flush();
+    }
+    return nStatus;
 }
 
 void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CProgressPrinter& progress,
                        const char* pCommand)
 {
     const QString qsCommand = QLatin1String(pCommand);
-    QObject::connect(&interrupts, &CInterruptWatcher::interrupted, &session, [&session, &progress, qsCommand] {
-        if (session.isCancelRequested())
-            return;
-        progress.printLine(QStringLiteral("kelmconv %1: interrupted, stopping ...").arg(qsCommand));
-        session.requestCancel();
-    });
+    QObject::connect(&interrupts, &CInterruptWatcher::interrupted, &session,
+        [&session, &progress, qsCommand](int nSignal) {
+            if (!session.isCancelRequested()) {
+                progress.printLine(QStringLiteral("kelmconv %1: interrupted, stopping ...").arg(qsCommand));
+                session.requestCancel();
+                return;
+            }
+            progress.printLine(QStringLiteral("kelmconv %1: interrupted again, exiting at once").arg(qsCommand));
+            KcLog::logWriteSpaced(KcLog::WARNING, QStringLiteral("Main"),
+                QStringLiteral("Interrupted again while stopping: exiting at once"));
+            KcLog::logClose();
+            std::fflush(nullptr);
+            // The user does not want to wait for the stop: leave no half-written file behind. A
+            // day is written under its name plus ".part" until it is complete, so only those go;
+            // a file under a final name is whole (of this run or an earlier one) and stays.
+            for (const SPlannedDay& day : progress.days()) {
+                if (!session.finishedBatches().contains(day.ulBatchId))
+                    QFile::remove(day.qsPath + QStringLiteral(".part"));
+            }
+            std::_Exit(128 + nSignal);
+        });
+    QObject::connect(&interrupts, &CInterruptWatcher::terminalResized, &progress, &CProgressPrinter::redraw);
 }
 
-int UsageError(const char* pCommand, const QString& qsProblem, QTextStream& err)
+int UsageError(const char* pCommand, const QString& qsProblem, bool bJson, QTextStream& out, QTextStream& err)
 {
     err << "kelmconv " << pCommand << ": " << qsProblem << "\n" << CommandUsage(pCommand);
+    err.flush();
+    JobFailed(qsProblem, kExitUsage, bJson, out);
     return kExitUsage;
+}
+
+int JobFailed(const QString& qsProblem, int nStatus, bool bJson, QTextStream& out)
+{
+    if (bJson) {
+        out << QString::fromUtf8(
+            QJsonDocument(QJsonObject{{QStringLiteral("error"), qsProblem}}).toJson(QJsonDocument::Compact))
+            << "\n";
+        out.flush();
+    }
+    return nStatus;
 }
 
 } // namespace KcCli

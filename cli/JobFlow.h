@@ -36,26 +36,37 @@ private:
 // the system has none.
 QString DesktopExportLocation();
 
-// The start form and the analyzing forms: search the paths, then analyze what was found. Reports
-// a failure on err, prefixed with "kelmconv <command>: ", after each file's reason when the
-// analysis found nothing usable. Returns -1 when the analysis produced days to go on with,
-// otherwise the exit status to end with; pFailure then receives the failure's text.
+// The start form and the analyzing forms: search the paths, then analyze what was found. A path
+// that does not exist is reported ("no such file or folder: X") and the others are searched.
+// Reports every problem on the error stream, prefixed with "kelmconv <command>: ", and leaves
+// its text in qsProblem (missing paths too, though the job goes on). Returns -1 when the
+// analysis produced days to go on with, otherwise the exit status to end with.
 int SearchAndAnalyze(CWorkSession& session, const QStringList& slPaths, const char* pCommand,
-                     CProgressPrinter& progress, QString* pFailure = nullptr);
+                     CProgressPrinter& progress, QString& qsProblem);
 
 // The black list, then every file error and warning of the analysis, one line each.
 void ReportFileProblems(const CWorkSession& session, const char* pCommand, CProgressPrinter& progress);
 
 QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports);
-// What --json prints when the search or the analysis ended the command: the reason and what the
-// files said.
-QJsonObject AnalysisFailureToJson(const CWorkSession& session, const QString& qsError);
+// The end of a search or analysis that gave nothing to go on with: with bJson the object with
+// "error" and what the files said ("found", "blacklist", "file_errors", "file_warnings") on out.
+// Returns nStatus.
+int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson,
+                   QTextStream& out);
 
-// Ctrl-C (or SIGTERM) presses the cancel button of whatever runs: once, further ones add nothing.
+// The first Ctrl-C (or SIGTERM, SIGHUP) presses the cancel button of whatever runs. A second one
+// while the job stops ends the program at once with 128 + the signal's number (130 for Ctrl-C),
+// after deleting the MP4 file of the day being written. A change of the terminal's size redraws
+// the progress line.
 void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CProgressPrinter& progress,
                        const char* pCommand);
 
-// Prints "kelmconv <command>: <problem>" and the command's usage; returns the usage status.
-int UsageError(const char* pCommand, const QString& qsProblem, QTextStream& err);
+// Prints "kelmconv <command>: <problem>" and the command's usage; with bJson also the object
+// {"error": problem} on out. Returns the usage status.
+int UsageError(const char* pCommand, const QString& qsProblem, bool bJson, QTextStream& out, QTextStream& err);
+
+// The end of a job that failed before it had a result: with bJson the object {"error": text} on
+// out (the text itself went to the error stream already). Returns nStatus.
+int JobFailed(const QString& qsProblem, int nStatus, bool bJson, QTextStream& out);
 
 } // namespace KcCli

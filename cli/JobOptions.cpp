@@ -2,6 +2,8 @@
 
 #include "TimeUtil.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -17,24 +19,57 @@ namespace {
 // The widest offsets a fixed-offset QTimeZone accepts.
 constexpr int kMaxOffsetSeconds = 14 * 3600;
 
-// "--name VALUE" or "--name=VALUE"; advances the index past the value.
-bool TakeValue(const QStringList& arguments, int& index, const QString& qsName, QString& qsValue, bool& bMissing)
-{
-    const QString& argument = arguments.at(index);
-    bMissing = false;
-    if (argument == qsName) {
-        if (index + 1 >= arguments.size()) {
-            bMissing = true;
-            return true;
+// One parser per subcommand; the option objects outlive it because QCommandLineParser keeps
+// copies of them.
+struct SOptionSet {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help and exit")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("print the result as JSON on the output")};
+    QCommandLineOption tz{QStringLiteral("tz"),
+        QStringLiteral("local time of the days and names: an IANA id (Europe/Moscow) or UTC+H / UTC-H; its "
+                       "standard offset applies all year. Default: the system's zone"),
+        QStringLiteral("ZONE")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
+        QStringLiteral("no progress on the error stream, only problems")};
+    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
+        QStringLiteral("a line for every file written, also on a terminal")};
+    QCommandLineOption out{{QStringLiteral("o"), QStringLiteral("out")},
+        QStringLiteral("the export location. Default: the desktop"), QStringLiteral("DIR")};
+    QCommandLineOption only{QStringLiteral("only"),
+        QStringLiteral("export only this day (a key as 'kelmconv scan' lists it); may be repeated"),
+        QStringLiteral("KEY")};
+    QCommandLineOption skipExisting{QStringLiteral("skip-existing"),
+        QStringLiteral("leave a day alone whose MP4 file is already there (it counts as done), so that an "
+                       "interrupted batch can be resumed")};
+    QCommandLineOption overwrite{QStringLiteral("overwrite"),
+        QStringLiteral("replace the MP4 file of a day that is already there (the default)")};
+
+    void addTo(QCommandLineParser& parser, ECommandKind kind) const
+    {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+        parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        parser.addOption(help);
+        if (kind != ECommandKind::Info) {
+            parser.addOption(tz);
+            if (kind == ECommandKind::Convert) {
+                parser.addOption(out);
+                parser.addOption(only);
+                parser.addOption(skipExisting);
+                parser.addOption(overwrite);
+            }
+            parser.addOption(quiet);
+            parser.addOption(verbose);
         }
-        qsValue = arguments.at(++index);
-        return true;
+        parser.addOption(json);
     }
-    if (argument.startsWith(qsName + QLatin1Char('='))) {
-        qsValue = argument.mid(qsName.size() + 1);
-        return true;
-    }
-    return false;
+};
+
+// QCommandLineParser ends its messages with a full stop; ours do not.
+QString ProblemText(const QString& qsError)
+{
+    QString qsText = qsError.trimmed();
+    if (qsText.endsWith(QLatin1Char('.')))
+        qsText.chop(1);
+    return qsText.isEmpty() ? qsText : qsText.at(0).toLower() + qsText.mid(1);
 }
 
 } // namespace
@@ -69,71 +104,106 @@ bool ParseTimeZone(const QString& qsText, QTimeZone& zone)
     return zone.isValid();
 }
 
-bool ParseJobOptions(const QStringList& arguments, bool bConvert, SJobOptions& options, QString& qsProblem)
+bool ParseCommandOptions(ECommandKind kind, const QStringList& arguments, SJobOptions& options, QString& qsProblem)
 {
-    bool bOptionsEnded = false;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (bOptionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            options.slPaths << argument;
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            bOptionsEnded = true;
-            continue;
-        }
-        if (argument == QLatin1String("--json")) {
-            options.bJson = true;
-            continue;
-        }
-        if (bConvert && (argument == QLatin1String("--skip-existing") || argument == QLatin1String("--overwrite"))) {
-            options.bSkipExisting = argument == QLatin1String("--skip-existing");
-            continue;
-        }
-        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-            options.bHelp = true;
-            continue;
-        }
+    const SOptionSet set;
+    QCommandLineParser parser;
+    set.addTo(parser, kind);
+    // The parser wants the program's name first.
+    if (!parser.parse(QStringList{QStringLiteral("kelmconv")} + arguments)) {
+        qsProblem = ProblemText(parser.errorText());
+        return false;
+    }
+    options.bHelp = parser.isSet(set.help);
+    options.bJson = parser.isSet(set.json);
+    options.slPaths = parser.positionalArguments();
+    if (options.bHelp)
+        return true;
 
-        QString qsValue;
-        bool bMissing = false;
-        if (TakeValue(arguments, i, QStringLiteral("--tz"), qsValue, bMissing)) {
-            if (bMissing) {
-                qsProblem = QStringLiteral("option '--tz' needs a time zone");
-                return false;
-            }
+    if (kind != ECommandKind::Info) {
+        if (parser.isSet(set.quiet) && parser.isSet(set.verbose)) {
+            qsProblem = QStringLiteral("options '--quiet' and '--verbose' exclude each other");
+            return false;
+        }
+        if (parser.isSet(set.quiet))
+            options.progress = EProgressMode::Quiet;
+        else if (parser.isSet(set.verbose))
+            options.progress = EProgressMode::Verbose;
+        if (parser.isSet(set.tz)) {
+            const QString qsValue = parser.value(set.tz); // the last one given
             if (!ParseTimeZone(qsValue, options.zone)) {
                 qsProblem = QStringLiteral("unknown time zone '%1' (an IANA id such as Europe/Moscow, or UTC+H, UTC-H)")
                                 .arg(qsValue);
                 return false;
             }
             options.qsZoneText = qsValue;
-            continue;
         }
-        if (bConvert && TakeValue(arguments, i, QStringLiteral("--out"), qsValue, bMissing)) {
-            if (bMissing || qsValue.isEmpty()) {
+    }
+    if (kind == ECommandKind::Convert) {
+        if (parser.isSet(set.out)) {
+            options.qsOutDir = parser.value(set.out);
+            if (options.qsOutDir.isEmpty()) {
                 qsProblem = QStringLiteral("option '--out' needs a folder");
                 return false;
             }
-            options.qsOutDir = qsValue;
-            continue;
         }
-        if (bConvert && TakeValue(arguments, i, QStringLiteral("--only"), qsValue, bMissing)) {
-            if (bMissing || qsValue.isEmpty()) {
-                qsProblem = QStringLiteral("option '--only' needs a day key (as 'kelmconv scan' lists them)");
-                return false;
-            }
-            options.slOnlyKeys << qsValue;
-            continue;
+        if (parser.isSet(set.skipExisting) && parser.isSet(set.overwrite)) {
+            qsProblem = QStringLiteral("options '--skip-existing' and '--overwrite' exclude each other");
+            return false;
         }
-        qsProblem = QStringLiteral("unknown option '%1'").arg(argument);
-        return false;
+        options.bSkipExisting = parser.isSet(set.skipExisting);
+        options.slOnlyKeys = parser.values(set.only);
+        if (options.slOnlyKeys.contains(QString())) {
+            qsProblem = QStringLiteral("option '--only' needs a day key (as 'kelmconv scan' lists them)");
+            return false;
+        }
     }
-    if (!options.bHelp && options.slPaths.isEmpty()) {
-        qsProblem = QStringLiteral("no file or folder given");
+    if (options.slPaths.isEmpty()) {
+        qsProblem = kind == ECommandKind::Info ? QStringLiteral("no file given")
+                                               : QStringLiteral("no file or folder given");
         return false;
     }
     return true;
+}
+
+bool ParseJobOptions(const QStringList& arguments, bool bConvert, SJobOptions& options, QString& qsProblem)
+{
+    return ParseCommandOptions(bConvert ? ECommandKind::Convert : ECommandKind::Scan, arguments, options, qsProblem);
+}
+
+QString OptionsHelp(ECommandKind kind)
+{
+    const SOptionSet set;
+    QCommandLineParser parser;
+    set.addTo(parser, kind);
+    // The parser's own text starts with a usage line naming the running executable; ours is
+    // printed before it.
+    const QString qsText = parser.helpText();
+    const int nOptions = qsText.indexOf(QStringLiteral("Options:"));
+    return nOptions < 0 ? qsText : qsText.mid(nOptions);
+}
+
+bool AsksForJson(const QStringList& arguments)
+{
+    for (const QString& qsArgument : arguments) {
+        if (qsArgument == QLatin1String("--"))
+            return false;
+        if (qsArgument == QLatin1String("--json"))
+            return true;
+    }
+    return false;
+}
+
+QStringList ExistingPaths(const QStringList& slPaths, QStringList& slMissing)
+{
+    QStringList slExisting;
+    for (const QString& qsPath : slPaths) {
+        if (QFileInfo::exists(qsPath))
+            slExisting << qsPath;
+        else
+            slMissing << qsPath;
+    }
+    return slExisting;
 }
 
 QStringList AbsolutePaths(const QStringList& slPaths)

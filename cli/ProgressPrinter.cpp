@@ -2,13 +2,31 @@
 
 #include "WorkManager.h"
 
+#include <QFile>
+
 #include <cmath>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace KcCli {
 
 namespace {
 
 constexpr int kBarWidth = 30;
+constexpr int kMinBarWidth = 10;
+// What the line needs beside the bar to say something useful.
+constexpr int kTextBesideBar = 50;
+
+// The width of the terminal behind the stream, 0 when it is none or does not say.
+int TerminalColumns(const QTextStream& stream)
+{
+    const QFile* pFile = qobject_cast<const QFile*>(stream.device());
+    struct winsize size {};
+    if (!pFile || pFile->handle() < 0 || ::ioctl(pFile->handle(), TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_col;
+}
 
 } // namespace
 
@@ -37,8 +55,9 @@ QString RemainingTimeText(double fSeconds)
 }
 
 CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal,
-                                   QObject* pParent)
-    : QObject(pParent), m_err(err), m_bTerminal(bTerminal)
+                                   EProgressMode mode, QObject* pParent)
+    : QObject(pParent), m_err(err), m_bTerminal(bTerminal), m_mode(mode),
+      m_nColumns(bTerminal ? TerminalColumns(err) : 0)
 {
     using KcWorkers::CWorkManager;
     connect(&manager, &CWorkManager::updateProgressMessage, this, &CProgressPrinter::onProgressMessage);
@@ -81,10 +100,42 @@ void CProgressPrinter::clearLine()
     m_bLineShown = false;
 }
 
-void CProgressPrinter::draw(const QString& qsLine)
+QString CProgressPrinter::fitToWidth(const QString& qsLine, int nColumns)
 {
+    // The last column stays free: writing into it makes some terminals wrap at once.
+    if (nColumns <= 0 || qsLine.size() < nColumns)
+        return qsLine;
+    return qsLine.left(qMax(nColumns - 1, 0));
+}
+
+int CProgressPrinter::barWidth() const
+{
+    if (m_nColumns <= 0)
+        return kBarWidth;
+    return qBound(kMinBarWidth, m_nColumns - kTextBesideBar, kBarWidth);
+}
+
+void CProgressPrinter::redraw()
+{
+    if (!m_bTerminal)
+        return;
+    m_nColumns = TerminalColumns(m_err);
+    if (!m_bLineShown)
+        return;
+    m_qsShown.clear();
+    if (m_bExporting)
+        drawExport();
+    else
+        drawStatus();
+}
+
+void CProgressPrinter::draw(const QString& qsFullLine)
+{
+    if (!m_bTerminal || m_mode == EProgressMode::Quiet)
+        return;
     // The run reports far more often than the line can change.
-    if (!m_bTerminal || (m_bLineShown && qsLine == m_qsShown))
+    const QString qsLine = fitToWidth(qsFullLine, m_nColumns);
+    if (m_bLineShown && qsLine == m_qsShown)
         return;
     m_err << "\r" << qsLine << "\x1b[K";
     m_err.flush();
@@ -109,12 +160,12 @@ void CProgressPrinter::drawStatus()
     if (m_nPercent < 0)
         draw(qsMessage);
     else
-        draw(ProgressBarText(m_nPercent, kBarWidth) + QStringLiteral("  ") + qsMessage);
+        draw(ProgressBarText(m_nPercent, barWidth()) + QStringLiteral("  ") + qsMessage);
 }
 
 void CProgressPrinter::drawExport()
 {
-    draw(ProgressBarText(m_nPercent < 0 ? 0 : m_nPercent, kBarWidth) + QStringLiteral("  ") + dayText(m_ulBatch)
+    draw(ProgressBarText(m_nPercent < 0 ? 0 : m_nPercent, barWidth()) + QStringLiteral("  ") + dayText(m_ulBatch)
          + QStringLiteral("  ") + RemainingTimeText(m_fEstimate) + QStringLiteral(" left"));
 }
 
@@ -166,7 +217,9 @@ void CProgressPrinter::onFragmentFinished(ulong ulFragmentID)
 {
     const auto outcome = m_dayOutcomes.constFind(ulFragmentID);
     const int nOutcome = outcome == m_dayOutcomes.constEnd() ? int(KcWorkers::CWorkManager::doCreated) : outcome->first;
-    if (m_bTerminal && nOutcome == KcWorkers::CWorkManager::doCreated)
+    if (m_mode == EProgressMode::Quiet && nOutcome == KcWorkers::CWorkManager::doCreated)
+        return;
+    if (m_bTerminal && m_mode != EProgressMode::Verbose && nOutcome == KcWorkers::CWorkManager::doCreated)
         return;
     const auto it = m_days.constFind(ulFragmentID);
     const QString qsName = it == m_days.constEnd() ? QString() : QLatin1Char(' ') + it->qsFileName;

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include <utility>
+#include "JobOptions.h"
 
 namespace KcWorkers {
 class CWorkManager;
@@ -31,19 +32,30 @@ QString RemainingTimeText(double fSeconds);
 // Shows the work manager's progress on the error stream. On a terminal one line is redrawn in
 // place: the status message and percentage while searching and analyzing, then a bar with the
 // percentage, the current day and the remaining time while exporting. Elsewhere (a file, a pipe)
-// only one line per finished day is written, so that logs stay readable.
+// only one line per finished day is written, so that logs stay readable. Verbose adds those lines
+// on a terminal too; quiet shows no progress at all. The redrawn line is cut to the terminal's
+// width, so that it never wraps into lines that the next redraw cannot reach.
 class CProgressPrinter : public QObject {
     Q_OBJECT
 
 public:
-    CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal, QObject* pParent = nullptr);
+    CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal,
+                     EProgressMode mode = EProgressMode::Normal, QObject* pParent = nullptr);
     ~CProgressPrinter() override;
 
     void setDays(const QMap<ulong, SPlannedDay>& days);
+    const QMap<ulong, SPlannedDay>& days() const { return m_days; }
     // A line of its own (a warning, an error) that does not mix with the redrawn one.
     void printLine(const QString& qsLine);
     // Removes the redrawn line, if any.
     void clearLine();
+
+    // The line as it would be drawn on a terminal nColumns wide (0: no limit).
+    static QString fitToWidth(const QString& qsLine, int nColumns);
+
+public slots:
+    // Takes the terminal's width anew and draws the line again (after SIGWINCH).
+    void redraw();
 
 private slots:
     void onProgressMessage(QString qsMessage);
@@ -62,8 +74,12 @@ private:
     void draw(const QString& qsLine);
     QString dayText(ulong ulBatchId) const;
 
+    int barWidth() const;
+
     QTextStream& m_err;
     bool m_bTerminal;
+    EProgressMode m_mode;
+    int m_nColumns = 0; // 0 while unknown
     bool m_bLineShown = false;
     QString m_qsShown;
     QString m_qsMessage;

@@ -27,15 +27,13 @@ namespace {
 
 const char kScanHelp[] =
     "Searches the files and folders for .kelm files and analyzes them as the desktop program\n"
-    "does, then lists every camera's days that can be exported.\n"
-    "\n"
-    "  --tz ZONE   local time of the days and names: an IANA id (Europe/Moscow) or UTC+H / UTC-H;\n"
-    "              its standard offset applies all year. Default: the system's zone\n"
-    "  --json      one JSON object with the files found, the black list, the problems of single\n"
-    "              files, the offset and the days (keys for 'kelmconv convert --only')\n"
-    "\n"
-    "Exit status: 0 when days were found, 1 when no .kelm file was found or the analysis failed,\n"
-    "2 on a usage error, 3 when interrupted.\n";
+    "does, then lists every camera's days that can be exported. With --json: one JSON object with\n"
+    "the files found, the black list, the problems of single files, the offset and the days (keys\n"
+    "for 'kelmconv convert --only'); a failure is the object {\"error\": TEXT}.\n";
+
+const char kScanExitStatus[] =
+    "Exit status: 0 when days were found, 1 when a path does not exist, no .kelm file was found or\n"
+    "the analysis failed, 2 on a usage error, 3 when interrupted.\n";
 
 QJsonArray PartsToJson(const std::vector<KELMNameSpace::SMediaPart>& parts)
 {
@@ -139,9 +137,10 @@ int RunScan(const QStringList& arguments, QTextStream& out, QTextStream& err)
     SJobOptions options;
     QString qsProblem;
     if (!ParseJobOptions(arguments, false, options, qsProblem))
-        return UsageError("scan", qsProblem, err);
+        return UsageError("scan", qsProblem, AsksForJson(arguments), out, err);
     if (options.bHelp) {
-        out << CommandUsage("scan") << "\n" << kScanHelp;
+        out << CommandUsage("scan") << "\n" << kScanHelp << "\n" << OptionsHelp(ECommandKind::Scan) << "\n"
+            << kScanExitStatus;
         return kExitOk;
     }
 
@@ -152,26 +151,27 @@ int RunScan(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CWorkSession session(DesktopExportLocation());
     if (!session.isInitialized()) {
         err << "kelmconv scan: the work manager could not be set up\n";
-        return kExitFailed;
+        return JobFailed(QStringLiteral("the work manager could not be set up"), kExitFailed, options.bJson, out);
     }
-    CProgressPrinter progress(session.manager(), err, IsTerminal(err));
+    CProgressPrinter progress(session.manager(), err, IsTerminal(err), options.progress);
     CancelOnInterrupt(interrupts, session, progress, "scan");
 
-    QString qsFailure;
-    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "scan", progress, &qsFailure);
-    if (status >= 0) {
-        if (options.bJson)
-            out << QString::fromUtf8(QJsonDocument(AnalysisFailureToJson(session, qsFailure)).toJson(QJsonDocument::Compact))
-                << "\n";
-        return status;
-    }
+    QString qsJobProblem;
+    const int status = SearchAndAnalyze(session, AbsolutePaths(options.slPaths), "scan", progress, qsJobProblem);
+    if (status >= 0)
+        return AnalysisFailed(session, qsJobProblem, status, options.bJson, out);
 
-    if (options.bJson)
-        out << QString::fromUtf8(QJsonDocument(ScanToJson(session)).toJson(QJsonDocument::Compact)) << "\n";
-    else
+    if (options.bJson) {
+        QJsonObject result = ScanToJson(session);
+        if (!qsJobProblem.isEmpty())
+            result.insert(QStringLiteral("error"), qsJobProblem);
+        out << QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)) << "\n";
+    } else {
         out << ScanToText(session);
+    }
     out.flush();
-    return kExitOk;
+    // A path that was not there is a failure even when the others gave days.
+    return qsJobProblem.isEmpty() ? kExitOk : kExitFailed;
 }
 
 } // namespace KcCli

@@ -1,5 +1,7 @@
 #include "WorkSession.h"
 
+#include <QDateTime>
+
 #include "ErrorInfo.h"
 #include "Log.h"
 

@@ -1,7 +1,11 @@
 #include "Log.h"
 
+#include "InstallPaths.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -401,6 +405,24 @@ bool logOpen(const QString& qsPath, QString& qsError, uint32_t keepSize, uint32_
         qsError += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
     applicationLogPath().clear();
     return false;
+}
+
+QString stateLogFolder()
+{
+    QString qsBase = qEnvironmentVariable("XDG_STATE_HOME");
+    if (qsBase.isEmpty() || !QFileInfo(qsBase).isAbsolute())
+        qsBase = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(qsBase + QStringLiteral("/KelmConverter"));
+}
+
+bool logOpenBesideOrInState(const QString& qsExeDir, QString& qsError)
+{
+    const QString qsName = QString::fromLatin1(kLogFileName);
+    if (!KcPaths::isInstalledCopy(qsExeDir) && logOpen(qsExeDir + QLatin1Char('/') + qsName, qsError))
+        return true;
+    const QString qsFolder = stateLogFolder();
+    QDir().mkpath(qsFolder); // a failure shows in the open below
+    return logOpen(qsFolder + QLatin1Char('/') + qsName, qsError);
 }
 
 bool logClose()

@@ -79,6 +79,15 @@ bool logOpen(const QString& qsPath, QString& qsError, uint32_t keepSize = kLogKe
 bool logClose();
 QString logFilePath(); // empty while the log is closed
 
+// The file name of the program's log, wherever it lives.
+constexpr const char kLogFileName[] = "KelmConverter.log";
+// $XDG_STATE_HOME/KelmConverter (an absolute XDG_STATE_HOME only), else ~/.local/state/KelmConverter.
+QString stateLogFolder();
+// Opens the log beside the executable when that folder takes it (a portable copy, the build
+// tree); otherwise, and always for an installed copy, in stateLogFolder(), created as needed. qsError
+// tells why the last place tried failed.
+bool logOpenBesideOrInState(const QString& qsExeDir, QString& qsError);
+
 // One entry: time stamp, tag, level, message and line end. A closed or failing log drops the
 // entry silently; a log is never a reason to stop.
 void logWrite(LogLevel level, const QString& qsTag, const QString& qsMessage);

@@ -59,6 +59,10 @@ void AppTest::SetUp()
     ASSERT_TRUE(m_dir.mkpath(QStringLiteral("Desktop")));
     ASSERT_TRUE(m_dir.mkpath(QStringLiteral("recordings")));
     KcTime::CTimeUtil::setSelectedTimeZone(QTimeZone(3 * 3600));
+    // Where a log goes that cannot be beside the executable; never the user's own.
+    m_qbaStateHome = qgetenv("XDG_STATE_HOME");
+    m_bHadStateHome = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", StateHome().toUtf8());
 
     KcMain::setMessageBoxHandler([this](const KcMain::SMessageBoxRequest& request) {
         m_boxes.push_back(request);
@@ -85,11 +89,17 @@ void AppTest::TearDown()
     KcLog::logClose();
     KcMain::setMessageBoxHandler({});
     KcTime::CTimeUtil::setSelectedTimeZone(QTimeZone());
+    if (m_bHadStateHome)
+        qputenv("XDG_STATE_HOME", m_qbaStateHome);
+    else
+        qunsetenv("XDG_STATE_HOME");
 }
 
-void AppTest::InstallTranslation()
+void AppTest::InstallTranslation(const QString& qsFolder)
 {
-    const QString qsTarget = QDir(AppDir()).filePath(QStringLiteral("kelmconverter_ru.qm"));
+    const QString qsDir = qsFolder.isEmpty() ? AppDir() : qsFolder;
+    ASSERT_TRUE(QDir().mkpath(qsDir));
+    const QString qsTarget = QDir(qsDir).filePath(QStringLiteral("kelmconverter_ru.qm"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(KC_TRANSLATION_FILE), qsTarget)) << KC_TRANSLATION_FILE;
 }
 
@@ -114,9 +124,9 @@ QWidget* AppTest::CurrentPage()
     return Window().formStack()->currentWidget();
 }
 
-QStringList AppTest::LogMessages() const
+QStringList AppTest::LogMessages(const QString& qsFolder) const
 {
-    QFile file(QDir(AppDir()).filePath(QStringLiteral("KelmConverter.log")));
+    QFile file(QDir(qsFolder.isEmpty() ? AppDir() : qsFolder).filePath(QStringLiteral("KelmConverter.log")));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     QStringList slMessages;

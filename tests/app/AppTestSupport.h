@@ -50,9 +50,11 @@ public:
     QString qsDesktop;
     int nStandardOffset = 3 * 3600;
     bool bFailWorkManager = false;
+    QString qsQtTranslations = CKelmConverterApp::qtTranslationsDirectory();
 
 protected:
     QString applicationDirectory() const override { return qsAppDir; }
+    QString qtTranslationsDirectory() const override { return qsQtTranslations; }
     QString systemDesktopLocation() const override { return qsDesktop; }
     int systemStandardOffset() const override { return nStandardOffset; }
     KcWorkers::CWorkManager* newWorkManager(const QString& qsExportLocation) override;
@@ -76,8 +78,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Copies the compiled Russian translation next to the "executable".
-    void InstallTranslation();
+    // Copies the compiled Russian translation next to the "executable", or into qsFolder.
+    void InstallTranslation(const QString& qsFolder = QString());
     // The constructor's part of main(); Start() adds the log and initialize().
     CTestApp& App();
     bool Start();
@@ -87,7 +89,8 @@ protected:
     QWidget* CurrentPage();
 
     // The log's messages in order, without time stamps, tags and levels; empty lines as "".
-    QStringList LogMessages() const;
+    // The log beside the "executable" unless another folder is named.
+    QStringList LogMessages(const QString& qsFolder = QString()) const;
 
     // A recording of a camera, in the recordings folder.
     void WriteRecording(const QString& qsName, const std::string& srid, double startUtc, double endUtc);
@@ -100,6 +103,8 @@ protected:
     QString AppDir() const { return m_dir.filePath(QStringLiteral("app")); }
     QString Desktop() const { return m_dir.filePath(QStringLiteral("Desktop")); }
     QString Recordings() const { return m_dir.filePath(QStringLiteral("recordings")); }
+    // XDG_STATE_HOME during the test.
+    QString StateHome() const { return m_dir.filePath(QStringLiteral("state")); }
 
     // Every box the program showed, answered from m_answers (Yes to questions when empty).
     std::vector<KcMain::SMessageBoxRequest> m_boxes;
@@ -109,6 +114,8 @@ protected:
 private:
     QTemporaryDir m_tempDir;
     QDir m_dir;
+    QByteArray m_qbaStateHome;
+    bool m_bHadStateHome = false;
     std::unique_ptr<CTestApp> m_pApp;
 };
 

@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 
+#include "Log.h"
 #include "StartFrm.h"
 #include "WorkManager.h"
 
@@ -88,14 +89,56 @@ TEST_F(StartupTest, ATranslationThatCannotBeInstalledLeavesEnglish)
 
 TEST_F(StartupTest, AnUnwritableLogFolderOnlyCostsTheLog)
 {
+    // An installed program: the log goes to the state folder, created as needed, without a box.
     App().qsAppDir = QDir(AppDir()).filePath(QStringLiteral("missing"));
     ASSERT_TRUE(Start());
+    const QString qsStateLog = StateHome() + QStringLiteral("/KelmConverter");
+    EXPECT_EQ(KcLog::logFilePath(), qsStateLog + QStringLiteral("/KelmConverter.log"));
+    EXPECT_EQ(LogMessages(qsStateLog).value(2), QStringLiteral("Initializing the Application core ..."));
+    EXPECT_EQ(m_boxes.size(), 1u); // the translation's warning only
+    KcLog::logClose();
 
-    ASSERT_GE(m_boxes.size(), 1u);
+    // Neither place takes the log: one box says so, and the program still starts.
+    m_boxes.clear();
+    QFile blocker(StateHome() + QStringLiteral("-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_STATE_HOME", blocker.fileName().toUtf8());
+    App().openLog();
+    ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(m_boxes[0].qsText.startsWith(QStringLiteral("Cannot open application Log file: ")));
     EXPECT_TRUE(m_boxes[0].qsText.contains(QStringLiteral("KelmConverter.log")));
     EXPECT_TRUE(Window().isVisible());
+}
+
+TEST_F(StartupTest, TheInstalledTranslationServesWhenNoneIsBesideTheProgram)
+{
+    // <prefix>/bin/kelmconverter finds <prefix>/share/kelmconverter/translations.
+    App().qsAppDir = StateHome() + QStringLiteral("/prefix/bin");
+    ASSERT_TRUE(QDir().mkpath(App().qsAppDir));
+    InstallTranslation(StateHome() + QStringLiteral("/prefix/share/kelmconverter/translations"));
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(Button(Window().startFrm(), "pbBrowse")->text(), QStringLiteral("ВЫБРАТЬ ПАПКУ"));
+    // An installed copy keeps its log out of bin/ even where it could write there (as root).
+    EXPECT_EQ(KcLog::logFilePath(), StateHome() + QStringLiteral("/KelmConverter/KelmConverter.log"));
+    EXPECT_FALSE(QFile::exists(App().qsAppDir + QStringLiteral("/KelmConverter.log")));
+    // Qt's own dialogs and buttons speak Russian with it.
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Перейти к:"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
+}
+
+TEST_F(StartupTest, WithoutQtsTranslationOnlyTheLogTellsAndOursStays)
+{
+    InstallTranslation();
+    App().qsQtTranslations = Desktop();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(LogMessages().contains(QStringLiteral(
+        "Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak English")
+                                           .arg(Desktop())));
+    EXPECT_EQ(Button(Window().startFrm(), "pbBrowse")->text(), QStringLiteral("ВЫБРАТЬ ПАПКУ"));
 }
 
 TEST_F(StartupTest, TheDesktopPathEndsInExactlyOneSlash)

@@ -275,13 +275,10 @@ TEST_F(ConvertChildTest, LogShowsTheWorkManagersEntriesInOrder)
     EXPECT_FALSE(qsLog.contains("ERROR]")) << qsLog.toStdString();
 }
 
-TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
+// Starts a child converting qsFolder and lets it run in short slices until its first day is
+// done; the child is left stopped (SIGSTOP) and its progress so far is returned.
+QByteArray StartAndStopAfterTheFirstDay(QProcess& child, const QString& qsProgram, const QStringList& slArguments)
 {
-    // A short first day, then two long ones: Ctrl-C right after the first day lands in the second.
-    const QString qsLong = QDir(m_dir.path()).filePath("long");
-    WriteLongRecording(qsLong, 30);
-
-    QProcess child;
     child.setReadChannel(QProcess::StandardError);
     {
         // A test run started in the background ignores SIGINT, and so would the child.
@@ -290,10 +287,11 @@ TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
         sigemptyset(&byDefault.sa_mask);
         struct sigaction old {};
         sigaction(SIGINT, &byDefault, &old);
-        child.start(m_qsProgram, {"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", qsLong});
+        child.start(qsProgram, slArguments);
         sigaction(SIGINT, &old, nullptr);
     }
-    ASSERT_TRUE(child.waitForStarted());
+    if (!child.waitForStarted())
+        return QByteArray();
     const pid_t pid = pid_t(child.processId());
 
     // The export is fast and this machine may be busy: let the child run in short slices and look
@@ -308,6 +306,19 @@ TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
         child.waitForReadyRead(1);
         progress += child.readAllStandardError();
     }
+    return progress;
+}
+
+TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
+{
+    // A short first day, then two long ones: Ctrl-C right after the first day lands in the second.
+    const QString qsLong = QDir(m_dir.path()).filePath("long");
+    WriteLongRecording(qsLong, 30);
+
+    QProcess child;
+    QByteArray progress = StartAndStopAfterTheFirstDay(
+        child, m_qsProgram, {"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", qsLong});
+    const pid_t pid = pid_t(child.processId());
     ASSERT_TRUE(progress.contains("[day 1/3 ")) << progress.toStdString();
     ASSERT_EQ(child.state(), QProcess::Running) << "the export ended before it could be interrupted";
     ::kill(pid, SIGINT);
@@ -344,6 +355,56 @@ TEST_F(ConvertChildTest, InterruptKeepsFinishedFilesAndLeavesNoPartialOne)
                                 &qsMissing))
         << qsMissing.toStdString() << "\n"
         << qsLog.toStdString();
+}
+
+TEST_F(ConvertChildTest, AnInstalledCopyLogsIntoTheUsersStateFolder)
+{
+    // <prefix>/bin/kelmconv beside <prefix>/share/kelmconverter: an installed copy, which never
+    // writes into bin/ (root could).
+    const QDir prefix(m_programDir.path());
+    ASSERT_TRUE(prefix.mkpath("bin") && prefix.mkpath("share/kelmconverter"));
+    const QString qsInstalled = prefix.filePath("bin/kelmconv");
+    ASSERT_TRUE(QFile::copy(m_qsProgram, qsInstalled));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", prefix.filePath("state"));
+    child.setProcessEnvironment(environment);
+    child.start(qsInstalled, {"scan", "--tz", "UTC+3", "-q", m_qsRecordings});
+    ASSERT_TRUE(child.waitForFinished(kChildWaitMs));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    EXPECT_TRUE(child.readAllStandardError().isEmpty()); // no progress, no warning about the log
+    EXPECT_TRUE(ReadFile(prefix.filePath("state/KelmConverter/KelmConverter.log"))
+                    .contains("Main    INFO] Command line: kelmconv scan --tz UTC+3 -q"));
+    EXPECT_FALSE(prefix.exists("bin/KelmConverter.log"));
+}
+
+TEST_F(ConvertChildTest, ASecondInterruptWhileStoppingExitsAtOnceWithoutThePartialFile)
+{
+    const QString qsLong = QDir(m_dir.path()).filePath("long");
+    WriteLongRecording(qsLong, 30);
+
+    QProcess child;
+    QByteArray progress = StartAndStopAfterTheFirstDay(
+        child, m_qsProgram, {"convert", "--tz", "UTC+3", "-o", m_qsOut, "-v", "--json", qsLong});
+    const pid_t pid = pid_t(child.processId());
+    ASSERT_TRUE(progress.contains("[day 1/3 ")) << progress.toStdString();
+    ASSERT_EQ(child.state(), QProcess::Running) << "the export ended before it could be interrupted";
+    // Two different signals stay pending together while the child is stopped (two of one kind
+    // would merge), so both reach it before the stop can end.
+    ::kill(pid, SIGHUP);
+    ::kill(pid, SIGINT);
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(child.waitForFinished(kChildWaitMs));
+    progress += child.readAllStandardError();
+
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(child.exitCode() == 128 + SIGINT || child.exitCode() == 128 + SIGHUP) << child.exitCode();
+    EXPECT_TRUE(progress.contains("interrupted again, exiting at once")) << progress.toStdString();
+    // The first day stays, whole; the day being written is gone.
+    const QString qsFirst = QDir(m_qsOut).filePath("Converted/2001/Camera1/2001_1_01.03.26_09.00-09.01.mp4");
+    EXPECT_EQ(FilesUnder(m_qsOut), QStringList{qsFirst}) << FilesUnder(m_qsOut).join(' ').toStdString();
+    EXPECT_EQ(Mp4Problems(qsFirst), "");
+    EXPECT_TRUE(ReadFile(m_qsLog).contains("Interrupted again while stopping: exiting at once"));
 }
 
 } // namespace

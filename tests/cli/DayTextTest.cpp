@@ -1,5 +1,7 @@
-// The day texts of scan: the same figures the desktop program's date panes show.
+// The day texts of scan: the same figures the desktop program's date panes show; the progress
+// line's texts.
 #include "DayText.h"
+#include "ProgressPrinter.h"
 
 #include <QLocale>
 
@@ -126,6 +128,18 @@ TEST(DayTextTest, StartAfterStopReadsAsIncorrect)
     EXPECT_EQ(day.qsDate.toStdString(), "incorrect time value");
     EXPECT_TRUE(day.qsStart.isEmpty());
     EXPECT_EQ(day.qsSize.toStdString(), "4 Kb");
+}
+
+TEST(DayTextTest, TheProgressLineFitsTheTerminalAndLeavesTheLastColumnFree)
+{
+    using KcCli::CProgressPrinter;
+    const QString qsLine = KcCli::ProgressBarText(50, 10) + QStringLiteral("  day 1/3"); // 26 characters
+    EXPECT_EQ(qsLine, QStringLiteral("[#####.....]  50%  day 1/3"));
+    EXPECT_EQ(CProgressPrinter::fitToWidth(qsLine, 0), qsLine); // width unknown: as it is
+    EXPECT_EQ(CProgressPrinter::fitToWidth(qsLine, 27), qsLine);
+    EXPECT_EQ(CProgressPrinter::fitToWidth(qsLine, 26), qsLine.left(25));
+    EXPECT_EQ(CProgressPrinter::fitToWidth(qsLine, 12), QStringLiteral("[#####....."));
+    EXPECT_EQ(CProgressPrinter::fitToWidth(qsLine, 1), QString());
 }
 
 } // namespace

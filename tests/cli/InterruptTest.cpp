@@ -61,9 +61,15 @@ TEST(InterruptTest, SignalBecomesAnEventAndThePreviousHandlerReturns)
             KcCli::CInterruptWatcher second;
             EXPECT_FALSE(second.isActive());
         }
+        int nResized = 0;
+        QObject::connect(&watcher, &KcCli::CInterruptWatcher::terminalResized, [&nResized] { ++nResized; });
         std::raise(SIGINT);
         EXPECT_TRUE(ProcessEventsUntil([&nReceived] { return nReceived == 1; }));
         EXPECT_EQ(g_nPreviousHandlerCalls, 0);
+        // A new terminal size is no interrupt.
+        std::raise(SIGWINCH);
+        EXPECT_TRUE(ProcessEventsUntil([&nResized] { return nResized == 1; }));
+        EXPECT_EQ(nReceived, 1);
     }
     std::raise(SIGINT);
     EXPECT_EQ(g_nPreviousHandlerCalls, 1);

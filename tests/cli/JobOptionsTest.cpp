@@ -61,6 +61,11 @@ TEST(JobOptionsTest, UsageErrorsEndWithStatusTwoAndTheUsage)
         {"convert", "--out"},
         {"convert", "--only", "x"}, // the key takes the path: no path left
         {"convert", "--bogus", "x"},
+        {"convert", "-o"},
+        {"convert", "--out=", "x"},
+        {"scan", "-q", "-v", "x"},
+        {"scan", "-qx", "x"},
+        {"scan", "--help", "--bogus"}, // an unknown option is an error, help or not
     };
     for (const QStringList& arguments : cases) {
         const SRun run = RunKelmconv(arguments);
@@ -68,6 +73,65 @@ TEST(JobOptionsTest, UsageErrorsEndWithStatusTwoAndTheUsage)
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains("Usage: kelmconv " + arguments.first())) << run.err.toStdString();
     }
+}
+
+} // namespace
+} // namespace KcCliTest
+
+namespace KcCliTest {
+namespace {
+
+TEST(JobOptionsTest, ShortFormsValuesAndTheEndOfOptions)
+{
+    using KcCli::EProgressMode;
+    const struct {
+        QStringList arguments;
+        QString qsOut;
+        EProgressMode progress;
+        QStringList slPaths;
+    } cases[] = {
+        {{"-o", "dir", "a"}, "dir", EProgressMode::Normal, {"a"}},
+        {{"-odir", "a", "-q"}, "dir", EProgressMode::Quiet, {"a"}},
+        {{"--out=dir", "--verbose", "a", "b"}, "dir", EProgressMode::Verbose, {"a", "b"}},
+        {{"--quiet", "--", "-o", "--json"}, "", EProgressMode::Quiet, {"-o", "--json"}},
+        {{"-v", "-"}, "", EProgressMode::Verbose, {"-"}},
+    };
+    for (const auto& c : cases) {
+        KcCli::SJobOptions options;
+        QString qsProblem;
+        ASSERT_TRUE(KcCli::ParseJobOptions(c.arguments, true, options, qsProblem)) << qsProblem.toStdString();
+        EXPECT_EQ(options.qsOutDir, c.qsOut);
+        EXPECT_EQ(options.progress, c.progress);
+        EXPECT_EQ(options.slPaths, c.slPaths);
+        EXPECT_FALSE(options.bJson);
+    }
+}
+
+TEST(JobOptionsTest, VersionAndHelpGoToTheOutputWithStatusZero)
+{
+    const struct {
+        QStringList arguments;
+        QStringList slNeedles;
+    } cases[] = {
+        {{"--version"}, {"kelmconv " KC_PROJECT_VERSION}},
+        {{"-V"}, {"kelmconv " KC_PROJECT_VERSION}},
+        {{"-h"}, {"Usage: kelmconv", "info", "scan", "convert", "-V, --version"}},
+        {{"convert", "-h"},
+         {"Usage: kelmconv convert", "--tz <ZONE>", "-o, --out <DIR>", "--only <KEY>", "-q, --quiet", "-v, --verbose",
+          "--json", "Exit status"}},
+        {{"scan", "--help"}, {"Usage: kelmconv scan", "-q, --quiet", "--json"}},
+        {{"info", "-h"}, {"Usage: kelmconv info", "--json"}},
+    };
+    for (const auto& c : cases) {
+        const SRun run = RunKelmconv(c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        QString qsMissing;
+        EXPECT_EQ(run.status, 0) << what;
+        EXPECT_TRUE(run.err.isEmpty()) << what;
+        EXPECT_TRUE(ContainsInOrder(run.out, c.slNeedles, &qsMissing)) << what << ": " << qsMissing.toStdString();
+    }
+    EXPECT_EQ(RunKelmconv({"-V"}).out, QStringLiteral("kelmconv " KC_PROJECT_VERSION "\n"));
+    EXPECT_FALSE(RunKelmconv({"scan", "-h"}).out.contains("--out")) << "convert's options are not scan's";
 }
 
 } // namespace

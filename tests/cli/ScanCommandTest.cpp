@@ -180,16 +180,26 @@ TEST_F(ScanCommandTest, NothingFoundEndsWithStatusOne)
     const QString qsEmpty = QDir(m_dir.path()).filePath("empty");
     QDir().mkpath(qsEmpty);
     WriteGarbageFile(QDir(qsEmpty).filePath("readme.txt"));
-    for (const QStringList& arguments :
-         {QStringList{"scan", qsEmpty}, QStringList{"scan", "--json", QDir(m_dir.path()).filePath("no-such-folder")}}) {
-        const SRun run = RunKelmconv(arguments);
+    const QString qsMissing = QDir(m_dir.path()).filePath("no-such-folder");
+    const struct {
+        QStringList arguments;
+        QString qsJsonError; // empty: nothing on the output
+        QString qsErr;
+    } cases[] = {
+        {{"scan", qsEmpty}, "", "no .kelm files found"},
+        {{"scan", "--json", qsEmpty}, "no .kelm files found in the locations given", "no .kelm files found"},
+        // A path that is not there is named as such, not as a folder without recordings.
+        {{"scan", "--json", qsMissing}, "no such file or folder: " + qsMissing, "no such file or folder: " + qsMissing},
+        {{"scan", "-q", qsMissing, qsEmpty}, "", "no such file or folder: " + qsMissing},
+    };
+    for (const auto& c : cases) {
+        const SRun run = RunKelmconv(c.arguments);
         EXPECT_EQ(run.status, 1);
-        // Text goes to stderr only; --json still gives its one object, with the reason.
-        if (arguments.contains("--json"))
-            EXPECT_TRUE(JsonObjectOf(run.out)["error"].toString().contains("no .kelm files found"));
-        else
+        if (c.qsJsonError.isEmpty())
             EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
-        EXPECT_TRUE(run.err.contains("no .kelm files found")) << run.err.toStdString();
+        else
+            EXPECT_EQ(JsonObjectOf(run.out)["error"].toString(), c.qsJsonError) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(c.qsErr)) << run.err.toStdString();
     }
 }
 
@@ -212,7 +222,7 @@ TEST_F(ScanCommandTest, OnlyUnusableFilesIsAFailedAnalysis)
             continue;
         }
         const QJsonObject result = JsonObjectOf(run.out);
-        EXPECT_TRUE(result["error"].toString().contains("seems to be invalid"));
+        EXPECT_TRUE(result["error"].toString().contains("Analyzing failed.")) << run.out.toStdString();
         EXPECT_EQ(result["found"].toInt(), 2);
         EXPECT_EQ(result["file_errors"].toArray().size(), 2);
         EXPECT_EQ(result["blacklist"].toArray().size(), 2);

@@ -196,8 +196,15 @@ TEST_P(InfoUsageTest, ExitsWithTwoAndUsageOnStderr)
 {
     const SRun run = RunKelmconv(GetParam().arguments);
     EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains("Usage: kelmconv")) << run.err.toStdString();
+    // Asked for JSON, even a usage error answers with one object.
+    if (GetParam().arguments.contains("--json")) {
+        const std::vector<QJsonObject> lines = JsonLines(run.out);
+        ASSERT_EQ(lines.size(), 1u) << run.out.toStdString();
+        EXPECT_EQ(lines[0]["error"].toString(), "no file given");
+    } else {
+        EXPECT_TRUE(run.out.isEmpty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, InfoUsageTest,

@@ -180,6 +180,31 @@ void drawComboArrow(QPainter& painter, const QSize&)
     painter.drawPolyline(chevron);
 }
 
+// The program's icon for menus and launchers: a camera on a dark rounded tile, a play mark on its
+// lens. Drawn on a 256 grid and scaled, so that every size comes from one drawing.
+void drawAppIcon(QPainter& painter, const QSize& size)
+{
+    painter.scale(size.width() / 256.0, size.height() / 256.0);
+    QPainterPath tile;
+    tile.addRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+    painter.fillPath(tile, kPage);
+    painter.setPen(QPen(kAccent, 8));
+    painter.drawPath(tile);
+
+    // The body with its viewfinder hump, then the lens.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kAccent);
+    painter.drawRoundedRect(QRectF(40, 84, 176, 120), 20, 20);
+    painter.drawRoundedRect(QRectF(84, 60, 64, 36), 10, 10);
+    const QPointF lens(128, 144);
+    painter.setBrush(kPage);
+    painter.drawEllipse(lens, 44, 44);
+    painter.setBrush(Qt::white);
+    QPolygonF play;
+    play << lens + QPointF(-14, -22) << lens + QPointF(24, 0) << lens + QPointF(-14, 22);
+    painter.drawPolygon(play);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -191,14 +216,14 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     const QString qsFirst = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (argc == 2 && (qsFirst == QLatin1String("--help") || qsFirst == QLatin1String("-h"))) {
-        QTextStream(stdout) << "usage: draw-images <output folder>\n"
-                               "Draws the program's images (PNG) into the folder.\n";
+        QTextStream(stdout) << "usage: draw-images <images folder> [<icon theme folder>]\n"
+                               "Draws the program's images (PNG) into the folder, and its icons into the theme folder.\n";
         return 0;
     }
-    if (argc != 2 || (qsFirst.size() > 1 && qsFirst.startsWith(QLatin1Char('-')))) {
-        if (argc == 2)
+    if ((argc != 2 && argc != 3) || (qsFirst.size() > 1 && qsFirst.startsWith(QLatin1Char('-')))) {
+        if (argc >= 2 && qsFirst.startsWith(QLatin1Char('-')))
             err << "draw-images: unknown option " << qsFirst << "\n";
-        err << "usage: draw-images <output folder>\n";
+        err << "usage: draw-images <images folder> [<icon theme folder>]\n";
         return 2;
     }
     const QDir outDir(QString::fromLocal8Bit(argv[1]));
@@ -224,17 +249,36 @@ int main(int argc, char* argv[])
         {"comboDownArrow.png", 19, 15, drawComboArrow},
     };
 
-    for (const SImage& image : images) {
+    const auto write = [&err](const SImage& image, const QString& path) {
         QImage canvas = newImage(image.width, image.height);
         {
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::Antialiasing);
             image.draw(painter, canvas.size());
         }
-        const QString path = outDir.filePath(QString::fromLatin1(image.fileName));
         if (!canvas.convertToFormat(QImage::Format_ARGB32).save(path, "PNG")) {
             err << "cannot write " << path << "\n";
+            return false;
+        }
+        return true;
+    };
+    for (const SImage& image : images) {
+        if (!write(image, outDir.filePath(QString::fromLatin1(image.fileName))))
             return 1;
+    }
+
+    // The icon theme's layout: hicolor/<N>x<N>/apps/kelmconverter.png.
+    if (argc == 3) {
+        const QDir themeDir(QString::fromLocal8Bit(argv[2]));
+        for (const int nSize : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString qsFolder = QStringLiteral("hicolor/%1x%1/apps").arg(nSize);
+            if (!QDir().mkpath(themeDir.filePath(qsFolder))) {
+                err << "cannot create " << themeDir.filePath(qsFolder) << "\n";
+                return 1;
+            }
+            if (!write({"kelmconverter.png", nSize, nSize, drawAppIcon},
+                       themeDir.filePath(qsFolder + QStringLiteral("/kelmconverter.png"))))
+                return 1;
         }
     }
     return 0;
