@@ -74,6 +74,8 @@ namespace {
 constexpr uint8_t kRecordId[4] = {0xFE, 0xED, 0x5E, 0xED};
 constexpr uint32_t kMaxProtobufDataSize = 0x100000;
 constexpr uint32_t kMaxBinaryDataSize = 0x1000000;
+// With the largest record behind it, the window stays well within its 32-bit count.
+constexpr uint32_t kMaxBlockSize = 0x10000000;
 
 // Numbers in messages read as unsigned 32-bit decimals (a negative ES number as 4294967295 for
 // -1), the same text whatever the width of long on the platform.
@@ -217,7 +219,7 @@ public:
     CContainerParse(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver& receiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading)
         : m_filePath(filePath), m_bSkipPayloads(bSkipPayloads), m_receiver(receiver),
-          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::max<uint32_t>(reading.blockSize, 1)),
+          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::clamp<uint32_t>(reading.blockSize, 1, kMaxBlockSize)),
           m_skipThreshold(reading.skipThreshold)
     {
     }
