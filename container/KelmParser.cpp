@@ -77,6 +77,8 @@ constexpr uint32_t kMaxBinaryDataSize = 0x1000000;
 // Cameras declare a handful of elementary streams per context; each declared stream costs memory
 // until the context ends, so a context declaring more is malformed data.
 constexpr size_t kMaxStreamsPerContext = 256;
+// With the largest record behind it, the window stays well within its 32-bit count.
+constexpr uint32_t kMaxBlockSize = 0x10000000;
 
 // Numbers in messages read as unsigned 32-bit decimals (a negative ES number as 4294967295 for
 // -1), the same text whatever the width of long on the platform.
@@ -220,7 +222,7 @@ public:
     CContainerParse(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver& receiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading)
         : m_filePath(filePath), m_bSkipPayloads(bSkipPayloads), m_receiver(receiver),
-          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::max<uint32_t>(reading.blockSize, 1)),
+          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::clamp<uint32_t>(reading.blockSize, 1, kMaxBlockSize)),
           m_skipThreshold(reading.skipThreshold)
     {
     }
