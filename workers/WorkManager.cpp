@@ -137,6 +137,7 @@ bool CWorkManager::refuseWhileBusy(const char* pRequest)
 void CWorkManager::clearFoundFiles()
 {
     m_foundFiles.clear();
+    m_bFoundFilesAnalyzed = false;
     // A running analysis reads the input files; they are emptied when it ends.
     if (m_state != wsAnalyzing)
         m_inputFiles.clear();
@@ -156,6 +157,8 @@ void CWorkManager::onStartKelmFilesSearching()
     if (refuseWhileBusy("search for .kelm files"))
         return;
     if (m_pFinder) {
+        if (m_bFoundFilesAnalyzed)
+            clearFoundFiles();
         m_state = wsSearching;
         m_completionStatus = csOk;
         m_pFinder->start();
@@ -479,8 +482,9 @@ void CWorkManager::onKelmAnalyzingFinished()
 
     m_completionStatus = csOk;
     emit updateProgressMessage(QStringLiteral(" "));
-    clearFoundFiles();
-    emit displayKelmFilesCounter(0);
+    // The files stay for another analysis; the results stay for the following forms and the export.
+    m_bFoundFilesAnalyzed = true;
+    emit displayKelmFilesCounter(ulong(m_foundFiles.size()));
 }
 
 // ---- export

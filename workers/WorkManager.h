@@ -155,6 +155,9 @@ private:
     ulong m_ulUnitsPassed = 0;
     CancelFlag m_cancelFlag{0};
     bool m_bQuitRequested = false;
+    // The found files went through an analysis: they stay for another one (CANCEL, then
+    // CONTINUE) until RESTART, and the next search starts a new set.
+    bool m_bFoundFilesAnalyzed = false;
     QStringList m_slSourcePaths;
     QStringList m_slFoundInThisSearch;
     std::vector<std::wstring> m_inputFiles;
