@@ -1,5 +1,6 @@
 #include "StartFrm.h"
 
+#include "FolderDialog.h"
 #include "Log.h"
 #include "Look.h"
 #include "Support.h"
@@ -75,6 +76,7 @@ void CStartFrm::onBrowseClicked()
 {
     QFileDialog dialog(nullptr, QString(), QString(), QString());
     dialog.setFileMode(QFileDialog::Directory);
+    FolderDialog::prepare(dialog);
 
     // A drop onto the page behind the modal dialog would start a second search.
     setAcceptDrops(false);
@@ -83,6 +85,7 @@ void CStartFrm::onBrowseClicked()
         if (!slSelected.isEmpty()) {
             KcLog::logWrite(KcLog::INFO, kLogTag,
                             QStringLiteral("%1 folder selected by user for searching via File dialog").arg(slSelected.first()));
+            FolderDialog::setLastFolder(slSelected.first());
             handOver(slSelected);
         }
     }

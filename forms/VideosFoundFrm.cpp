@@ -2,6 +2,7 @@
 
 #include "DateVisualPane.h"
 #include "ErrorInfo.h"
+#include "FolderDialog.h"
 #include "KelmFilesAnalyzer.h"
 #include "KelmFilesExporter.h"
 #include "Log.h"
@@ -431,6 +432,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
 
     QFileDialog dialog(nullptr, QString(), QString(), QString());
     dialog.setFileMode(QFileDialog::Directory);
+    FolderDialog::prepare(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList slSelected = dialog.selectedFiles();
@@ -438,6 +440,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
         return;
 
     QString qsLocation = slSelected.first();
+    FolderDialog::setLastFolder(qsLocation);
     if (!qsLocation.endsWith(QLatin1Char('/')))
         qsLocation += QLatin1Char('/');
     m_qsExportLocation = qsLocation;
