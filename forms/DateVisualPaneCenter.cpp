@@ -94,13 +94,16 @@ QString CDateVisualPaneCenter::durationText(quint64 ullSeconds, bool bAfterFrom)
     const quint64 minutes = (t / 60) % 60;
     const quint64 seconds = t % 60;
 
-    // The three hour words and two minute words exist so that a translation can follow the
-    // Russian plural forms; in English they read the same.
+    // The hour words follow the Russian plural forms through their translations, while their
+    // English sources follow English: "from 1 hour" takes the Russian few form, "21 hour" the
+    // Russian singular, so those two get words of their own whose source reads right in English.
     QString qsText;
     if (hours > 0) {
         QString qsWord;
-        if (hours == 1 || hours == 21)
-            qsWord = bAfterFrom ? tr("hours") : tr("hour");
+        if (hours == 1)
+            qsWord = bAfterFrom ? tr("hour", "after from") : tr("hour");
+        else if (hours == 21)
+            qsWord = bAfterFrom ? tr("hours") : tr("hours", "singular");
         else if (!bAfterFrom && ((hours >= 2 && hours <= 4) || (hours >= 22 && hours <= 24)))
             qsWord = tr("hours");
         else

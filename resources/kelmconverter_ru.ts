@@ -145,6 +145,16 @@
         <translation>час</translation>
     </message>
     <message>
+        <source>hour</source>
+        <comment>after from</comment>
+        <translation>часа</translation>
+    </message>
+    <message>
+        <source>hours</source>
+        <comment>singular</comment>
+        <translation>час</translation>
+    </message>
+    <message>
         <source>min</source>
         <translation>мин</translation>
     </message>

@@ -288,5 +288,19 @@ TEST_F(VideosFoundFrmTest, RussianTitlesTakeThePluralFormOfTheTotal)
     for (const auto& testCase : cases)
         EXPECT_EQ(CVideosFoundFrm::resultsTitle(testCase.exported, testCase.total), QString::fromUtf8(testCase.title))
             << testCase.exported << " of " << testCase.total;
+    // The hour words, whose English sources differ from the Russian forms.
+    const struct {
+        quint64 seconds;
+        bool bAfterFrom;
+        const char* text;
+    } durations[] = {
+        {3600, false, "1 час "}, {3600, true, "1 часа "}, {21 * 3600, false, "21 час "},
+        {21 * 3600, true, "21 часа "}, {3 * 3600, false, "3 часа "}, {3 * 3600, true, "3 часов "},
+        {5 * 3600 + 120, false, "5 часов 2 мин "},
+    };
+    for (const auto& duration : durations)
+        EXPECT_EQ(KcForms::CDateVisualPaneCenter::durationText(duration.seconds, duration.bAfterFrom),
+                  QString::fromUtf8(duration.text))
+            << duration.seconds << " " << duration.bAfterFrom;
     QCoreApplication::removeTranslator(&translator);
 }
