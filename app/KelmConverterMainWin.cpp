@@ -23,8 +23,9 @@ namespace {
 
 const QString kLogTag = QStringLiteral("Main");
 
-// The pages and the window are dialogs, and a dialog closes itself on Escape: that would leave an
-// empty page, or hide the whole window while the program goes on running. Escape does nothing here.
+// The window is a dialog, and a dialog closes itself on Escape: that would hide the whole window
+// while the program goes on running. The pages handle their own keys; an Escape they leave
+// does nothing here.
 class CEscapeKeyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -63,9 +64,8 @@ CKelmConverterMainWin::CKelmConverterMainWin(
         if (!pForm)
             continue;
         pStack->addWidget(pForm);
-        pForm->installEventFilter(pEscapeFilter);
     }
-    pStack->setCurrentWidget(m_pStartFrm);
+    showPage(m_pStartFrm);
 
     // Every connection is tried, so that the log of a failed start is complete.
     m_bInitialized &= bool(connect(m_pStartFrm, &KcForms::CStartFrm::activateKcAnalyzeFilesFrm, this,
@@ -88,6 +88,13 @@ CKelmConverterMainWin::CKelmConverterMainWin(
 }
 
 CKelmConverterMainWin::~CKelmConverterMainWin() = default;
+
+void CKelmConverterMainWin::showPage(QWidget* pPage)
+{
+    formStack()->setCurrentWidget(pPage);
+    // The page takes the keys (Enter, Escape and its own), whatever had the focus before.
+    pPage->setFocus(Qt::OtherFocusReason);
+}
 
 QStackedWidget* CKelmConverterMainWin::formStack() const
 {
@@ -121,7 +128,7 @@ void CKelmConverterMainWin::onActivateStartFrm()
             QStringLiteral("Internal error: Failed to display start app form - not initialized"));
         return;
     }
-    formStack()->setCurrentWidget(m_pStartFrm);
+    showPage(m_pStartFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Start app form displayed"));
 }
 
@@ -132,7 +139,7 @@ void CKelmConverterMainWin::onActivateAnalyzeFilesFrm()
             QStringLiteral("Internal error: Failed to display 'analyzing progress' form - not initialized"));
         return;
     }
-    formStack()->setCurrentWidget(m_pAnalyzeFilesFrm);
+    showPage(m_pAnalyzeFilesFrm);
     m_pAnalyzeFilesFrm->onUpdateProgressBar(0);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Files analyzing progress form displayed"));
 }
@@ -146,7 +153,7 @@ bool CKelmConverterMainWin::showErrorFrm(const QString& qsErrorTitle, KcForms::K
     }
     m_pAnalyzeErrorsFrm->setNextForm(ufNextForm);
     m_pAnalyzeErrorsFrm->setErrorTitle(qsErrorTitle);
-    formStack()->setCurrentWidget(m_pAnalyzeErrorsFrm);
+    showPage(m_pAnalyzeErrorsFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("The error information form displayed"));
     return true;
 }
@@ -177,7 +184,7 @@ void CKelmConverterMainWin::onActivateVideosFoundFrm()
     m_pVideosFoundFrm->initVisualArea();
     m_pVideosFoundFrm->setTitles(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Videofiles found"));
     m_pVideosFoundFrm->setStatusPaneVideosFound();
-    formStack()->setCurrentWidget(m_pVideosFoundFrm);
+    showPage(m_pVideosFoundFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("The 'Videos Found' form displayed"));
 }
 
@@ -196,7 +203,7 @@ void CKelmConverterMainWin::showVideosConvertedFrm(const QString* pErrText)
     else
         m_pVideosFoundFrm->hideExportError();
     m_pVideosFoundFrm->showExportResults();
-    formStack()->setCurrentWidget(m_pVideosFoundFrm);
+    showPage(m_pVideosFoundFrm);
     if (pErrText)
         logWrite(KcLog::INFO, kLogTag,
             QStringLiteral("The 'Videos Converted' form displayed with an error message: ") + *pErrText);

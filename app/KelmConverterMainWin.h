@@ -65,6 +65,7 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    void showPage(QWidget* pPage);
     bool showErrorFrm(const QString& qsErrorTitle, KcForms::KcUserDlgForm ufNextForm);
     void showVideosConvertedFrm(const QString* pErrText);
 

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Look.h"
+#include "PageKeys.h"
 #include "Support.h"
 #include "ui_AnalyzeErrorsFrm.h"
 
@@ -53,8 +54,20 @@ CAnalyzeErrorsFrm::CAnalyzeErrorsFrm(QWidget* pParent)
     Look::addLetterSpacing(m_ui->pbCancel);
     Look::addLetterSpacing(m_ui->pbContinue);
 
+    PageKeys::keepFocusOnPage(this);
+    m_ui->pteMsgTextDetails->setFocusPolicy(Qt::NoFocus);
+
     connect(m_ui->pbContinue, &QPushButton::clicked, this, &CAnalyzeErrorsFrm::onContinueClicked);
     connect(m_ui->pbCancel, &QPushButton::clicked, this, &CAnalyzeErrorsFrm::onCancelAndRestart);
+}
+
+void CAnalyzeErrorsFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent) && PageKeys::clickIfOffered(m_ui->pbContinue))
+        return;
+    if (PageKeys::isPlain(pEvent, Qt::Key_Escape) && PageKeys::clickIfOffered(m_ui->pbCancel))
+        return;
+    QWidget::keyPressEvent(pEvent);
 }
 
 CAnalyzeErrorsFrm::~CAnalyzeErrorsFrm() = default;

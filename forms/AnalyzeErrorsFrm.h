@@ -39,6 +39,9 @@ private slots:
     void onContinueClicked();
     void onCancelAndRestart();
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
     std::unique_ptr<Ui::kelmCnvrAnalyzeErrorsFrm> m_ui;
     KcUserDlgForm m_ufNextForm = ufStartFrm;

@@ -54,6 +54,9 @@ CDateVisualPane::CDateVisualPane(QWidget* pParent)
     m_pErrorLabel->setAlignment(Qt::AlignCenter);
     Look::applyStyle(m_pErrorLabel, Look::Style::PaneErrorLabel);
 
+    // A clicked button would take the focus, and the keys, away from the page.
+    m_pDeleteButton->setFocusPolicy(Qt::NoFocus);
+    m_pRestoreButton->setFocusPolicy(Qt::NoFocus);
     connect(m_pDeleteButton, &QPushButton::clicked, this, &CDateVisualPane::onDeleteButtonPressed);
     connect(m_pRestoreButton, &QPushButton::clicked, this, &CDateVisualPane::onRestoreButtonPressed);
 
@@ -190,18 +193,22 @@ QPushButton* CDateVisualPane::hoverButton() const
     return m_bExportEnabled ? m_pDeleteButton : m_pRestoreButton;
 }
 
-void CDateVisualPane::enterEvent(QEvent* pEvent)
+void CDateVisualPane::setHovered(bool bHovered)
 {
     // Days can be taken out or put back only before the export.
     if (m_nState == stReady)
-        hoverButton()->show();
+        hoverButton()->setVisible(bHovered);
+}
+
+void CDateVisualPane::enterEvent(QEvent* pEvent)
+{
+    setHovered(true);
     QWidget::enterEvent(pEvent);
 }
 
 void CDateVisualPane::leaveEvent(QEvent* pEvent)
 {
-    if (m_nState == stReady)
-        hoverButton()->hide();
+    setHovered(false);
     QWidget::leaveEvent(pEvent);
 }
 

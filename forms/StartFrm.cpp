@@ -3,6 +3,7 @@
 #include "FolderDialog.h"
 #include "Log.h"
 #include "Look.h"
+#include "PageKeys.h"
 #include "Support.h"
 #include "ui_StartFrm.h"
 
@@ -55,6 +56,7 @@ CStartFrm::CStartFrm(QWidget* pParent)
 
     m_ui->pbCancel->setEnabled(false);
     m_ui->pbContinue->setEnabled(false);
+    PageKeys::keepFocusOnPage(this);
 
     connect(m_ui->pbBrowse, &QPushButton::clicked, this, &CStartFrm::onBrowseClicked);
     connect(m_ui->pbCancel, &QPushButton::clicked, this, &CStartFrm::onCancelAndRestart);
@@ -132,6 +134,20 @@ void CStartFrm::dropEvent(QDropEvent* pEvent)
     KcLog::logWrite(KcLog::INFO, kLogTag,
                     QStringLiteral("%1 file(s) or folder(s) dropped by user for searching").arg(slPaths.size()));
     handOver(slPaths);
+}
+
+void CStartFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent) && PageKeys::clickIfOffered(m_ui->pbContinue))
+        return;
+    if (PageKeys::isPlain(pEvent, Qt::Key_Escape) && PageKeys::clickIfOffered(m_ui->pbCancel))
+        return;
+    if (pEvent->matches(QKeySequence::Open) && acceptDrops()) {
+        onBrowseClicked();
+        return;
+    }
+    // Not the dialog's own handling: Escape would close the page, Enter click an auto-default button.
+    QWidget::keyPressEvent(pEvent);
 }
 
 bool CStartFrm::isAcceptableDrop(const QMimeData* pMimeData)

@@ -43,6 +43,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dragLeaveEvent(QDragLeaveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     static bool isAcceptableDrop(const QMimeData* pMimeData);

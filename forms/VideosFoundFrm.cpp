@@ -6,6 +6,7 @@
 #include "KelmFilesAnalyzer.h"
 #include "KelmFilesExporter.h"
 #include "Log.h"
+#include "PageKeys.h"
 #include "Look.h"
 #include "SizeText.h"
 #include "SridVisualHeader.h"
@@ -14,6 +15,7 @@
 #include "ui_VideosFoundFrm.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -143,7 +145,14 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNa
     Look::addLetterSpacing(m_ui->pbOpenFolder);
     Look::addLetterSpacing(m_ui->pbRestart);
     m_ui->lbExclamation->hide();
+    m_ui->tbRefresh->setToolTip(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Check the free space again"));
+    m_ui->tbCancel->setToolTip(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Cancel creating videofiles"));
+    PageKeys::keepFocusOnPage(this);
+    // The list scrolls with the arrow keys only when the user clicked into it.
+    m_ui->datePanesScrollArea->setFocusPolicy(Qt::ClickFocus);
 
+    connect(m_ui->datePanesScrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this,
+        &CVideosFoundFrm::followMouseAfterScroll);
     connect(m_ui->lbLocationInfo, &QLabel::linkActivated, this, &CVideosFoundFrm::onLinkActivated);
     connect(m_ui->pbCreateVideo, &QPushButton::clicked, this, &CVideosFoundFrm::onExport);
     connect(m_ui->tbCancel, &QToolButton::clicked, this, &CVideosFoundFrm::onCancelClicked);
@@ -159,6 +168,54 @@ CVideosFoundFrm::~CVideosFoundFrm() = default;
 CDateVisualPane* CVideosFoundFrm::batchPane(ulong ulBatchId) const
 {
     return m_batchPanes.value(ulBatchId);
+}
+
+CDateVisualPane* CVideosFoundFrm::paneAt(const QPoint& globalPos) const
+{
+    const QWidget* pViewport = m_ui->datePanesScrollArea->viewport();
+    if (!pViewport->rect().contains(pViewport->mapFromGlobal(globalPos)))
+        return nullptr;
+    QWidget* pContents = m_ui->datePanesScrollArea->widget();
+    if (!pContents)
+        return nullptr;
+    for (QWidget* pChild = pContents->childAt(pContents->mapFromGlobal(globalPos)); pChild && pChild != pContents;
+         pChild = pChild->parentWidget()) {
+        if (auto* pPane = qobject_cast<CDateVisualPane*>(pChild))
+            return pPane;
+    }
+    return nullptr;
+}
+
+void CVideosFoundFrm::followMouseAfterScroll()
+{
+    if (m_nMode != mdVideosFound || !m_ui->datePanesScrollArea->widget())
+        return;
+    CDateVisualPane* pUnder = paneAt(QCursor::pos());
+    for (CDateVisualPane* pPane : m_ui->datePanesScrollArea->widget()->findChildren<CDateVisualPane*>())
+        pPane->setHovered(pPane == pUnder);
+}
+
+void CVideosFoundFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent)) {
+        if (m_nMode == mdVideosFound && PageKeys::clickIfOffered(m_ui->pbCreateVideo))
+            return;
+        if (m_nMode == mdResults && PageKeys::clickIfOffered(m_ui->pbRestart))
+            return;
+    } else if (PageKeys::isPlain(pEvent, Qt::Key_Escape)) {
+        // No CANCEL on the results: they stay until RESTART.
+        if (m_nMode == mdVideosFound && PageKeys::clickIfOffered(m_ui->pbCancel))
+            return;
+        if (m_nMode == mdExporting && PageKeys::clickIfOffered(m_ui->tbCancel))
+            return;
+    } else if (PageKeys::isPlain(pEvent, Qt::Key_Delete) && m_nMode == mdVideosFound) {
+        CDateVisualPane* pPane = paneAt(QCursor::pos());
+        if (pPane && pPane->state() == CDateVisualPane::stReady && pPane->isExportEnabled()) {
+            pPane->onDeleteButtonPressed();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(pEvent);
 }
 
 // ---- building the panes

@@ -64,6 +64,9 @@ public:
     // The pane that export reports of a batch id reach, if any.
     CDateVisualPane* batchPane(ulong ulBatchId) const;
 
+    // The date pane under a point of the screen, if the point is in the visible part of the list.
+    CDateVisualPane* paneAt(const QPoint& globalPos) const;
+
     // The results title of exported e out of t, in the translation context Russian plurals need.
     static QString resultsTitle(ulong ulExported, ulong ulTotal);
 
@@ -99,7 +102,12 @@ public slots:
     void onExportEnabled(QString qsExportKey, bool bEnabled);
     void onTimeZoneChanged(QTimeZone qtmNewZone);
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
+    // After the list scrolled under a mouse that did not move: the Delete button goes with the mouse.
+    void followMouseAfterScroll();
     void buildVisualArea();
     void resetContentsWidget();
     void addSridHeader(const QString& qsSrid);

@@ -405,6 +405,10 @@ p, li { white-space: pre-wrap; }
 <context>
     <name>kelmCnvrAnalyzeFrm</name>
     <message>
+        <source>Cancel</source>
+        <translation>Отменить</translation>
+    </message>
+    <message>
         <source>Dialog</source>
         <translation>Диалог</translation>
     </message>
@@ -469,6 +473,14 @@ p, li { white-space: pre-wrap; }
 </context>
 <context>
     <name>kelmCnvrVideosFoundFrm</name>
+    <message>
+        <source>Check the free space again</source>
+        <translation>Проверить свободное место ещё раз</translation>
+    </message>
+    <message>
+        <source>Cancel creating videofiles</source>
+        <translation>Отменить создание видеофайлов</translation>
+    </message>
     <message>
         <source>PageTest</source>
         <translation>PageTest</translation>

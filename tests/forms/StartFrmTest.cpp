@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -310,4 +311,28 @@ TEST(StartFrmTest, CancelledBrowseChangesNothing)
     EXPECT_FALSE(bDropsWhileOpen);
     EXPECT_TRUE(form.acceptDrops());
     EXPECT_TRUE(log.names.isEmpty());
+}
+
+TEST(StartFrmTest, KeysWorkTheButtonsThatAreOffered)
+{
+    CStartFrm form;
+    SSignalLog log(form);
+    for (QPushButton* pButton : form.findChildren<QPushButton*>())
+        EXPECT_EQ(pButton->focusPolicy(), Qt::NoFocus) << pButton->objectName().toStdString();
+
+    // Nothing found yet: CONTINUE and CANCEL are not offered.
+    QTest::keyClick(&form, Qt::Key_Return);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(log.names.isEmpty());
+
+    form.onDisplayKelmFilesCounter(3);
+    QTest::keyClick(&form, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(log.names, (QStringList{"activateKcAnalyzeFilesFrm", "startKelmFilesAnalyzing", "clearKelmFilesFound"}));
+
+    bool bDropsWhileOpen = true;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    answerFolderDialog(form, QString(), bDropsWhileOpen, mode);
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(mode, QFileDialog::Directory);
 }
