@@ -45,6 +45,7 @@ CKelmConverterMainWin::CKelmConverterMainWin(
     KcWorkers::CWorkManager* pWorkManager, QWidget* pParent, Qt::WindowFlags flags)
     : QDialog(pParent, flags)
     , m_ui(std::make_unique<Ui::kelmCnvrMainWinClass>())
+    , m_pWorkManager(pWorkManager)
 {
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Initializing the main window ..."));
     m_ui->setupUi(this);
@@ -168,8 +169,13 @@ void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
 void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
     QString qsErrorTitle, QStringList slBlackList, KcForms::KcUserDlgForm ufNextForm)
 {
-    if (showErrorFrm(qsErrorTitle, ufNextForm))
-        m_pAnalyzeErrorsFrm->setBlackList(slBlackList);
+    if (!showErrorFrm(qsErrorTitle, ufNextForm))
+        return;
+    // The manager keeps one reason per name it sent; a list from elsewhere goes without them.
+    QStringList slReasons;
+    if (m_pWorkManager && m_pWorkManager->unusableFileReasons().size() == slBlackList.size())
+        slReasons = m_pWorkManager->unusableFileReasons();
+    m_pAnalyzeErrorsFrm->setBlackList(slBlackList, slReasons);
 }
 
 void CKelmConverterMainWin::onActivateVideosFoundFrm()

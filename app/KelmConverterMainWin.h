@@ -74,6 +74,7 @@ private:
     QPointer<KcForms::CAnalyzeFilesFrm> m_pAnalyzeFilesFrm;
     QPointer<KcForms::CAnalyzeErrorsFrm> m_pAnalyzeErrorsFrm;
     QPointer<KcForms::CVideosFoundFrm> m_pVideosFoundFrm;
+    QPointer<KcWorkers::CWorkManager> m_pWorkManager; // for the reasons beside the unusable files
     bool m_bInitialized = true;
 };
 

@@ -248,6 +248,10 @@
 <context>
     <name>KcWorkers::CWorkManager</name>
     <message>
+        <source>No video or audio that can be converted</source>
+        <translation>Нет видео или звука, пригодных для конвертации</translation>
+    </message>
+    <message>
         <source>No .kelm files found</source>
         <translation>Файлы .kelm не найдены</translation>
     </message>

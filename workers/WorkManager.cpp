@@ -339,6 +339,9 @@ bool CWorkManager::startAnalyzer()
     m_state = wsAnalyzing;
     m_cancelFlag.store(0);
     m_blackList.clear();
+    m_fileErrors.clear();
+    m_fileWarnings.clear();
+    m_slUnusableReasons.clear();
     m_ulUnitsPassed = 0;
     std::unique_ptr<QThread> pThread(new QThread);
 
@@ -351,6 +354,7 @@ bool CWorkManager::startAnalyzer()
     for (const QString& qsPath : qAsConst(m_foundFiles))
         m_inputFiles.push_back(toWString(qsPath));
     std::sort(m_inputFiles.begin(), m_inputFiles.end());
+    m_filesRead.assign(m_inputFiles.size(), false);
 
     std::unique_ptr<CKelmFilesAnalyzer> pAnalyzer(new (std::nothrow) CKelmFilesAnalyzer(
         m_inputFiles, m_storage, m_loadedContent, m_exportedSrids, m_blackList, m_cancelFlag, m_qsExportLocation));
@@ -390,6 +394,9 @@ void CWorkManager::onKelmAnalyzingProgress(int percent, double)
 
 void CWorkManager::onKelmFilesAnalyzed(ulong ulFilesAnalyzed, ulong ulFilesTotal)
 {
+    // Reported after the file of input index ulFilesAnalyzed - 1.
+    if (ulFilesAnalyzed > 0 && ulFilesAnalyzed <= m_filesRead.size())
+        m_filesRead[ulFilesAnalyzed - 1] = true;
     emit updateProgressMessage(tr("Analyzing .kelm files. %1 of %2 done").arg(ulFilesAnalyzed).arg(ulFilesTotal));
 }
 
@@ -414,11 +421,36 @@ void CWorkManager::onCompletionError(QString qsError, QString qsLogError, ulong 
     logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Completes with error: %1").arg(qsLogError));
 }
 
+void CWorkManager::settleBlackList()
+{
+    KELMNameSpace::BlackList blackList;
+    m_slUnusableReasons.clear();
+    for (const uint32_t index : m_blackList) {
+        if (index >= m_inputFiles.size()) {
+            blackList.push_back(index); // reported when the names are taken
+            continue;
+        }
+        const QString qsPath = toQString(m_inputFiles[index]);
+        const bool bRead = (index < m_filesRead.size() && m_filesRead[index]) || m_fileErrors.contains(qsPath);
+        if (m_completionStatus == csCancelled && !bRead)
+            continue;
+        blackList.push_back(index);
+        QString qsReason = m_fileErrors.value(qsPath);
+        if (qsReason.isEmpty())
+            qsReason = m_fileWarnings.value(qsPath);
+        if (qsReason.isEmpty())
+            qsReason = tr("No video or audio that can be converted");
+        m_slUnusableReasons.append(qsReason);
+    }
+    m_blackList = std::move(blackList);
+}
+
 void CWorkManager::onKelmAnalyzingFinished()
 {
     m_state = wsIdle;
     if (m_bQuitRequested)
         quitApplication();
+    settleBlackList();
 
     if (m_ulUnitsPassed > 0 && m_blackList.empty()) {
         if (m_completionStatus == csError) {
@@ -443,7 +475,10 @@ void CWorkManager::onKelmAnalyzingFinished()
             }
             slNames.append(QFileInfo(toQString(m_inputFiles[index])).fileName());
         }
-        emit activateAnalyzeErrorsFrm(tr("These files will not be converted"), slNames, KcForms::ufVideosFoundFrm);
+        // A cancelled analysis says so: the files it did not get to are not unusable, only unread.
+        emit activateAnalyzeErrorsFrm(m_completionStatus == csCancelled ? tr("Analyzing was cancelled")
+                                                                        : tr("These files will not be converted"),
+                                      slNames, KcForms::ufVideosFoundFrm);
         logWrite(KcLog::INFO, kTagWM,
                  QStringLiteral(".kelm files analyzing finished OK, but there are %1 unused files")
                      .arg(m_blackList.size()));
@@ -565,12 +600,16 @@ void CWorkManager::onExportDone()
 void CWorkManager::onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode)
 {
     logWrite(KcLog::ERROR, kTagANR, QStringLiteral("ER-%1: %2. file: %3").arg(nCode).arg(qsError, qsFileName));
+    if (m_state == wsAnalyzing && !m_fileErrors.contains(qsFileName))
+        m_fileErrors.insert(qsFileName, qsError);
     emit fileError(ulContext, qsFileName, qsError, nCode);
 }
 
 void CWorkManager::onFileWarning(ulong ulContext, QString qsFileName, QString qsWarning, int nCode)
 {
     logWrite(KcLog::WARNING, kTagANR, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
+    if (m_state == wsAnalyzing && !m_fileWarnings.contains(qsFileName))
+        m_fileWarnings.insert(qsFileName, qsWarning);
     emit fileWarning(ulContext, qsFileName, qsWarning, nCode);
 }
 

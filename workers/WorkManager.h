@@ -4,6 +4,7 @@
 #include "KcWorker.h"
 #include "UserDlgForm.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -59,6 +60,9 @@ public:
     const QSet<QString>& foundFiles() const { return m_foundFiles; }
     const std::vector<std::wstring>& inputFiles() const { return m_inputFiles; }
     const KELMNameSpace::BlackList& blackList() const { return m_blackList; }
+    // Why each file of the last list of unusable files gave nothing, in the order of its names:
+    // the first error the analysis reported for it, else its first warning.
+    const QStringList& unusableFileReasons() const { return m_slUnusableReasons; }
 
     // The analysis results; read them only while no job runs.
     KELMNameSpace::CKELMStorage& storage() { return m_storage; }
@@ -144,6 +148,8 @@ private:
     // True (after a warning in the log) when a job runs and the request must wait.
     bool refuseWhileBusy(const char* pRequest);
     void clearFoundFiles();
+    // The black list without the files a cancelled analysis never read, and the reason of each.
+    void settleBlackList();
     void quitApplication();
 
     bool m_bInitialized = true;
@@ -163,6 +169,11 @@ private:
     std::vector<std::wstring> m_inputFiles;
     QSet<QString> m_foundFiles;
     KELMNameSpace::BlackList m_blackList;
+    // What the analysis reported of single files, by path, and which input files it got through.
+    QHash<QString, QString> m_fileErrors;
+    QHash<QString, QString> m_fileWarnings;
+    std::vector<bool> m_filesRead;
+    QStringList m_slUnusableReasons;
     KELMNameSpace::CKELMStorage m_storage;
     KELMNameSpace::SridMap m_loadedContent;
     QString m_qsExportLocation;

@@ -209,6 +209,9 @@ TEST_F(WorkManagerTest, AnalysisNamesTheUnusableFilesAndKeepsTheRest)
     EXPECT_EQ(errorsFrm[0][0].toString(), "These files will not be converted");
     EXPECT_EQ(errorsFrm[0][1].toStringList(), (QStringList{"broken.kelm", "refused.kelm"}));
     EXPECT_EQ(errorsFrm[0][2].value<KcUserDlgForm>(), KcForms::ufVideosFoundFrm);
+    // Each name with the first thing the analysis reported of it: an error, else a warning.
+    EXPECT_EQ(m_manager.unusableFileReasons(),
+              (QStringList{"Invalid RecordID value", "Video codec 'AnnexBH264Video' not supported"}));
     ASSERT_FALSE(fileErrors.isEmpty());
     EXPECT_EQ(fileErrors[0][0].toULongLong(), 0u);
     EXPECT_TRUE(fileErrors[0][1].toString().endsWith("broken.kelm"));
