@@ -150,6 +150,10 @@ inline const QString ExclamationIcon = QStringLiteral(":/frm/exclamationIcon");
 inline const QString ComboDownArrow = QStringLiteral(":/frm/comboDownArrow");
 } // namespace Image
 
+// The rounded frame drawn into the start backgrounds spans 640 of their 1024 pixels; the images
+// stretch with the page. Texts inside the frame keep this share of the page width (with margins).
+constexpr double kStartFrameTextShare = (640.0 - 2 * 28.0) / 1024.0;
+
 // Makes sure the images are registered; the forms call it before they use any of them, so a
 // static link never drops the resource data.
 void initResources();

@@ -58,6 +58,10 @@ CStartFrm::CStartFrm(QWidget* pParent)
     m_ui->pbContinue->setEnabled(false);
     PageKeys::keepFocusOnPage(this);
 
+    // A long title (the Russian one) wraps inside the frame of the background instead of crossing it.
+    m_ui->lbLoadFilesPrompt->setWordWrap(true);
+    m_ui->verticalLayout->setAlignment(m_ui->lbLoadFilesPrompt, Qt::AlignHCenter);
+
     connect(m_ui->pbBrowse, &QPushButton::clicked, this, &CStartFrm::onBrowseClicked);
     connect(m_ui->pbCancel, &QPushButton::clicked, this, &CStartFrm::onCancelAndRestart);
     connect(m_ui->pbContinue, &QPushButton::clicked, this, &CStartFrm::onContinueClicked);
@@ -148,6 +152,12 @@ void CStartFrm::keyPressEvent(QKeyEvent* pEvent)
     }
     // Not the dialog's own handling: Escape would close the page, Enter click an auto-default button.
     QWidget::keyPressEvent(pEvent);
+}
+
+void CStartFrm::resizeEvent(QResizeEvent* pEvent)
+{
+    m_ui->lbLoadFilesPrompt->setMaximumWidth(int(width() * Look::kStartFrameTextShare));
+    QDialog::resizeEvent(pEvent);
 }
 
 bool CStartFrm::isAcceptableDrop(const QMimeData* pMimeData)

@@ -44,6 +44,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
     static bool isAcceptableDrop(const QMimeData* pMimeData);
