@@ -20,36 +20,35 @@ CDateVisualPaneCenter::CDateVisualPaneCenter(QWidget* pParent)
     m_pProgressBar->setGeometry(0, 0, 750, 125);
     m_pProgressBar->setTextVisible(false);
     m_pProgressBar->setValue(0);
-    Look::applyStyle(m_pProgressBar, Look::Style::PaneProgressBar);
     m_pProgressBar->hide();
 
     m_pNumber = newLabel("ch_number", QRect(20, 28, 25, 20));
-    Look::applyStyle(m_pNumber, Look::Style::PaneNumber);
+    Look::applyPaneLabelLook(m_pNumber, Look::Style::PaneNumber);
 
     m_pTitle = newLabel("ch_name", QRect(50, 28, 700, 20));
-    Look::applyStyle(m_pTitle, Look::Style::PaneTitle);
+    Look::applyPaneLabelLook(m_pTitle, Look::Style::PaneTitle);
 
     m_pLostTime = newLabel("ch_droptime", QRect(50, 56, 650, 12));
+    Look::applyPaneLabelLook(m_pLostTime, Look::Style::PaneLostTime);
     m_pLostTime->setTextFormat(Qt::RichText);
     m_pLostTime->setAlignment(Qt::AlignCenter);
-    Look::applyStyle(m_pLostTime, Look::Style::PaneLostTime);
 
     m_pStart = newLabel("time_start", QRect(50, 56, 30, 12));
-    Look::applyStyle(m_pStart, Look::Style::PaneClock);
+    Look::applyPaneLabelLook(m_pStart, Look::Style::PaneClock);
 
     m_pStop = newLabel("time_stop", QRect(670, 56, 30, 12));
+    Look::applyPaneLabelLook(m_pStop, Look::Style::PaneClock);
     m_pStop->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Look::applyStyle(m_pStop, Look::Style::PaneClock);
 
     m_pTimeLine = new CDateVisualPaneTimeLine(this);
     m_pTimeLine->setGeometry(50, 49, CDateVisualPaneTimeLine::kWidth, CDateVisualPaneTimeLine::kHeight);
 
     m_pDate = newLabel("ch_data", QRect(50, 83, 110, 12));
-    Look::applyStyle(m_pDate, Look::Style::PaneSecondary);
+    Look::applyPaneLabelLook(m_pDate, Look::Style::PaneSecondary);
 
     m_pSize = newLabel("ch_filesize", QRect(630, 83, 70, 12));
+    Look::applyPaneLabelLook(m_pSize, Look::Style::PaneSecondary);
     m_pSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Look::applyStyle(m_pSize, Look::Style::PaneSecondary);
 }
 
 QLabel* CDateVisualPaneCenter::newLabel(const char* pObjectName, const QRect& geometry)

@@ -24,6 +24,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpacerItem>
 #include <QStorageInfo>
@@ -258,11 +259,17 @@ void CVideosFoundFrm::buildVisualArea()
     KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
 
     m_batchPanes.clear();
-    if (m_bBuilt) {
-        resetContentsWidget();
-        m_nPaneRow = 0;
-        m_nPaneNumber = 1;
-    }
+    // The day at the top of the list stays there when the list is built anew.
+    const SListPosition position = listPosition();
+    // Filled while apart from the page, the new list is shown and laid out once, not once per pane.
+    resetContentsWidget();
+    struct SPlaceOnExit {
+        CVideosFoundFrm& form;
+        const SListPosition& position;
+        ~SPlaceOnExit() { form.placeContentsWidget(position); }
+    } placeOnExit{*this, position};
+    m_nPaneRow = 0;
+    m_nPaneNumber = 1;
     m_bBuilt = true;
 
     QString qsLastSrid = kNoSrid;
@@ -320,8 +327,11 @@ void CVideosFoundFrm::buildVisualArea()
 
 void CVideosFoundFrm::resetContentsWidget()
 {
-    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget())
+    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget()) {
+        // Hidden at once, so that the old panes take no part in anything until they are deleted.
+        pOld->hide();
         pOld->deleteLater();
+    }
 
     auto* pContents = new QWidget;
     pContents->setObjectName(QStringLiteral("wgtDatePanesContents"));
@@ -340,7 +350,50 @@ void CVideosFoundFrm::resetContentsWidget()
     m_ui->wgtDatePanesContents = pContents;
     m_ui->helperLayout = pHelper;
     m_ui->datePanesGridLayout = pGrid;
-    m_ui->datePanesScrollArea->setWidget(pContents);
+}
+
+CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
+{
+    SListPosition position;
+    const QWidget* pContents = m_ui->datePanesScrollArea->widget();
+    const int nTop = m_ui->datePanesScrollArea->verticalScrollBar()->value();
+    if (!pContents || nTop == 0)
+        return position;
+    // The panes stand in key order, one row after the other.
+    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+        if (pPane->geometry().bottom() >= nTop) {
+            position.qsExportKey = pPane->exportKey();
+            position.nOffset = pPane->y() - nTop;
+            break;
+        }
+    }
+    return position;
+}
+
+void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
+{
+    QScrollArea* pArea = m_ui->datePanesScrollArea;
+    QWidget* pContents = m_ui->wgtDatePanesContents;
+    pArea->setWidget(pContents);
+    if (position.qsExportKey.isEmpty())
+        return;
+
+    // The same day, or the one after it when it is gone; the scroll range follows the layout.
+    pContents->layout()->activate();
+    pContents->resize(pContents->width(), pContents->layout()->minimumSize().height());
+    const CDateVisualPane* pTarget = nullptr;
+    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+        if (pPane->exportKey() >= position.qsExportKey) {
+            pTarget = pPane;
+            break;
+        }
+    }
+    if (!pTarget)
+        return;
+    const int nValue = pTarget->y() - position.nOffset;
+    QScrollBar* pBar = pArea->verticalScrollBar();
+    pBar->setRange(0, std::max(pBar->maximum(), nValue));
+    pBar->setValue(nValue);
 }
 
 void CVideosFoundFrm::addSridHeader(const QString& qsSrid)

@@ -108,6 +108,14 @@ protected:
 private:
     // After the list scrolled under a mouse that did not move: the Delete button goes with the mouse.
     void followMouseAfterScroll();
+    // Where the list stands: the first pane in view and how far its top is from the view's.
+    struct SListPosition {
+        QString qsExportKey;
+        int nOffset = 0;
+    };
+    SListPosition listPosition() const;
+    // Puts the list just filled into the page, at the position it had.
+    void placeContentsWidget(const SListPosition& position);
     void buildVisualArea();
     void resetContentsWidget();
     void addSridHeader(const QString& qsSrid);

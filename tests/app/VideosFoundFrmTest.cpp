@@ -258,6 +258,16 @@ TEST_F(VideosFoundFrmTest, TheMouseAndTheKeysReachTheDayUnderTheMouse)
     EXPECT_EQ(m_pForm->totalSize(), 0u);
     pFirst->restoreButton()->click();
 
+    // Built anew, as after a time zone change, the list keeps the same day in view.
+    pBar->setValue(5 * 140 + 30);
+    const QPoint nearTop = pBar->parentWidget()->parentWidget()->mapToGlobal(QPoint(400, 40));
+    ASSERT_NE(m_pForm->paneAt(nearTop), nullptr);
+    const QString qsKeyInView = m_pForm->paneAt(nearTop)->exportKey();
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    QTest::qWait(50);
+    ASSERT_NE(m_pForm->paneAt(nearTop), nullptr);
+    EXPECT_EQ(m_pForm->paneAt(nearTop)->exportKey(), qsKeyInView);
+
     QSignalSpy start(m_pForm.get(), &CVideosFoundFrm::activateStartFrm);
     QSignalSpy startExport(m_pForm.get(), &CVideosFoundFrm::startExport);
     QSignalSpy cancel(m_pForm.get(), &CVideosFoundFrm::cancelProcessing);
