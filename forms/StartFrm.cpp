@@ -7,7 +7,10 @@
 #include "Support.h"
 #include "ui_StartFrm.h"
 
+#include <algorithm>
+
 #include <QDragEnterEvent>
+#include <QLabel>
 #include <QDragLeaveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -156,7 +159,11 @@ void CStartFrm::keyPressEvent(QKeyEvent* pEvent)
 
 void CStartFrm::resizeEvent(QResizeEvent* pEvent)
 {
-    m_ui->lbLoadFilesPrompt->setMaximumWidth(int(width() * Look::kStartFrameTextShare));
+    // The layout does not ask a wrapped label for its height: the lines it needs are its minimum.
+    QLabel* pPrompt = m_ui->lbLoadFilesPrompt;
+    const int nWidth = int(width() * Look::kStartFrameTextShare);
+    pPrompt->setFixedWidth(nWidth);
+    pPrompt->setMinimumHeight(std::max(45, pPrompt->heightForWidth(nWidth)));
     QDialog::resizeEvent(pEvent);
 }
 
