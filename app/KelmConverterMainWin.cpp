@@ -23,8 +23,9 @@ namespace {
 
 const QString kLogTag = QStringLiteral("Main");
 
-// The pages and the window are dialogs, and a dialog closes itself on Escape: that would leave an
-// empty page, or hide the whole window while the program goes on running. Escape does nothing here.
+// The window is a dialog, and a dialog closes itself on Escape: that would hide the whole window
+// while the program goes on running. The pages handle their own keys; an Escape they leave
+// does nothing here.
 class CEscapeKeyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -44,6 +45,7 @@ CKelmConverterMainWin::CKelmConverterMainWin(
     KcWorkers::CWorkManager* pWorkManager, QWidget* pParent, Qt::WindowFlags flags)
     : QDialog(pParent, flags)
     , m_ui(std::make_unique<Ui::kelmCnvrMainWinClass>())
+    , m_pWorkManager(pWorkManager)
 {
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Initializing the main window ..."));
     m_ui->setupUi(this);
@@ -63,9 +65,8 @@ CKelmConverterMainWin::CKelmConverterMainWin(
         if (!pForm)
             continue;
         pStack->addWidget(pForm);
-        pForm->installEventFilter(pEscapeFilter);
     }
-    pStack->setCurrentWidget(m_pStartFrm);
+    showPage(m_pStartFrm);
 
     // Every connection is tried, so that the log of a failed start is complete.
     m_bInitialized &= bool(connect(m_pStartFrm, &KcForms::CStartFrm::activateKcAnalyzeFilesFrm, this,
@@ -88,6 +89,13 @@ CKelmConverterMainWin::CKelmConverterMainWin(
 }
 
 CKelmConverterMainWin::~CKelmConverterMainWin() = default;
+
+void CKelmConverterMainWin::showPage(QWidget* pPage)
+{
+    formStack()->setCurrentWidget(pPage);
+    // The page takes the keys (Enter, Escape and its own), whatever had the focus before.
+    pPage->setFocus(Qt::OtherFocusReason);
+}
 
 QStackedWidget* CKelmConverterMainWin::formStack() const
 {
@@ -121,7 +129,7 @@ void CKelmConverterMainWin::onActivateStartFrm()
             QStringLiteral("Internal error: Failed to display start app form - not initialized"));
         return;
     }
-    formStack()->setCurrentWidget(m_pStartFrm);
+    showPage(m_pStartFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Start app form displayed"));
 }
 
@@ -132,7 +140,7 @@ void CKelmConverterMainWin::onActivateAnalyzeFilesFrm()
             QStringLiteral("Internal error: Failed to display 'analyzing progress' form - not initialized"));
         return;
     }
-    formStack()->setCurrentWidget(m_pAnalyzeFilesFrm);
+    showPage(m_pAnalyzeFilesFrm);
     m_pAnalyzeFilesFrm->onUpdateProgressBar(0);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Files analyzing progress form displayed"));
 }
@@ -146,7 +154,7 @@ bool CKelmConverterMainWin::showErrorFrm(const QString& qsErrorTitle, KcForms::K
     }
     m_pAnalyzeErrorsFrm->setNextForm(ufNextForm);
     m_pAnalyzeErrorsFrm->setErrorTitle(qsErrorTitle);
-    formStack()->setCurrentWidget(m_pAnalyzeErrorsFrm);
+    showPage(m_pAnalyzeErrorsFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("The error information form displayed"));
     return true;
 }
@@ -161,8 +169,13 @@ void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
 void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
     QString qsErrorTitle, QStringList slBlackList, KcForms::KcUserDlgForm ufNextForm)
 {
-    if (showErrorFrm(qsErrorTitle, ufNextForm))
-        m_pAnalyzeErrorsFrm->setBlackList(slBlackList);
+    if (!showErrorFrm(qsErrorTitle, ufNextForm))
+        return;
+    // The manager keeps one reason per name it sent; a list from elsewhere goes without them.
+    QStringList slReasons;
+    if (m_pWorkManager && m_pWorkManager->unusableFileReasons().size() == slBlackList.size())
+        slReasons = m_pWorkManager->unusableFileReasons();
+    m_pAnalyzeErrorsFrm->setBlackList(slBlackList, slReasons);
 }
 
 void CKelmConverterMainWin::onActivateVideosFoundFrm()
@@ -177,7 +190,7 @@ void CKelmConverterMainWin::onActivateVideosFoundFrm()
     m_pVideosFoundFrm->initVisualArea();
     m_pVideosFoundFrm->setTitles(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Videofiles found"));
     m_pVideosFoundFrm->setStatusPaneVideosFound();
-    formStack()->setCurrentWidget(m_pVideosFoundFrm);
+    showPage(m_pVideosFoundFrm);
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("The 'Videos Found' form displayed"));
 }
 
@@ -196,7 +209,7 @@ void CKelmConverterMainWin::showVideosConvertedFrm(const QString* pErrText)
     else
         m_pVideosFoundFrm->hideExportError();
     m_pVideosFoundFrm->showExportResults();
-    formStack()->setCurrentWidget(m_pVideosFoundFrm);
+    showPage(m_pVideosFoundFrm);
     if (pErrText)
         logWrite(KcLog::INFO, kLogTag,
             QStringLiteral("The 'Videos Converted' form displayed with an error message: ") + *pErrText);

@@ -65,6 +65,7 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    void showPage(QWidget* pPage);
     bool showErrorFrm(const QString& qsErrorTitle, KcForms::KcUserDlgForm ufNextForm);
     void showVideosConvertedFrm(const QString* pErrText);
 
@@ -73,6 +74,7 @@ private:
     QPointer<KcForms::CAnalyzeFilesFrm> m_pAnalyzeFilesFrm;
     QPointer<KcForms::CAnalyzeErrorsFrm> m_pAnalyzeErrorsFrm;
     QPointer<KcForms::CVideosFoundFrm> m_pVideosFoundFrm;
+    QPointer<KcWorkers::CWorkManager> m_pWorkManager; // for the reasons beside the unusable files
     bool m_bInitialized = true;
 };
 

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Look.h"
+#include "PageKeys.h"
 #include "Support.h"
 #include "ui_AnalyzeErrorsFrm.h"
 
@@ -20,6 +21,11 @@ const QString kBlackListHead = QStringLiteral(
 const QString kBlackListEntry = QStringLiteral(
     "<p align=\"center\" style=\" margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px;"
     " -qt-block-indent:0; text-indent:0px;\">%1</p>\n");
+// A file with its reason: the name right-aligned against the middle, the reason greyed beside it.
+const QString kReasonsTableHead = QStringLiteral("<table align=\"center\" cellspacing=\"0\" cellpadding=\"3\">\n");
+const QString kReasonsTableRow = QStringLiteral(
+    "<tr><td align=\"right\" style=\" padding-right:16px;\">%1</td><td style=\" color:#909090;\">%2</td></tr>\n");
+const QString kReasonsTableTail = QStringLiteral("</table>\n");
 const QString kBlackListTail = QStringLiteral("</body></html>");
 
 } // namespace
@@ -53,8 +59,20 @@ CAnalyzeErrorsFrm::CAnalyzeErrorsFrm(QWidget* pParent)
     Look::addLetterSpacing(m_ui->pbCancel);
     Look::addLetterSpacing(m_ui->pbContinue);
 
+    PageKeys::keepFocusOnPage(this);
+    m_ui->pteMsgTextDetails->setFocusPolicy(Qt::NoFocus);
+
     connect(m_ui->pbContinue, &QPushButton::clicked, this, &CAnalyzeErrorsFrm::onContinueClicked);
     connect(m_ui->pbCancel, &QPushButton::clicked, this, &CAnalyzeErrorsFrm::onCancelAndRestart);
+}
+
+void CAnalyzeErrorsFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent) && PageKeys::clickIfOffered(m_ui->pbContinue))
+        return;
+    if (PageKeys::isPlain(pEvent, Qt::Key_Escape) && PageKeys::clickIfOffered(m_ui->pbCancel))
+        return;
+    QWidget::keyPressEvent(pEvent);
 }
 
 CAnalyzeErrorsFrm::~CAnalyzeErrorsFrm() = default;
@@ -83,7 +101,7 @@ void CAnalyzeErrorsFrm::setErrorDetails(const QString& qsText)
     m_ui->pteMsgTextDetails->setPlainText(qsText);
 }
 
-void CAnalyzeErrorsFrm::setBlackList(const QStringList& slBlackList)
+void CAnalyzeErrorsFrm::setBlackList(const QStringList& slBlackList, const QStringList& slReasons)
 {
     if (slBlackList.isEmpty()) {
         KcLog::logWrite(KcLog::ERROR, QStringLiteral("Main"),
@@ -93,9 +111,16 @@ void CAnalyzeErrorsFrm::setBlackList(const QStringList& slBlackList)
     m_ui->errorTextLayout->setStretch(m_nDetailsStretchIndex, m_nBlackListStretch);
 
     QString qsHtml = kBlackListHead;
-    // The entries are file names: shown as they are, never read as markup.
-    for (const QString& qsEntry : slBlackList)
-        qsHtml += kBlackListEntry.arg(qsEntry.toHtmlEscaped());
+    // The entries are file names and the engine's messages: shown as they are, never read as markup.
+    if (slReasons.size() == slBlackList.size()) {
+        qsHtml += kReasonsTableHead;
+        for (int i = 0; i < slBlackList.size(); ++i)
+            qsHtml += kReasonsTableRow.arg(slBlackList[i].toHtmlEscaped(), slReasons[i].toHtmlEscaped());
+        qsHtml += kReasonsTableTail;
+    } else {
+        for (const QString& qsEntry : slBlackList)
+            qsHtml += kBlackListEntry.arg(qsEntry.toHtmlEscaped());
+    }
     qsHtml += kBlackListTail;
     m_ui->pteMsgTextDetails->setHtml(qsHtml);
 }

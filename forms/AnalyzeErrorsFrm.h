@@ -26,7 +26,8 @@ public:
     void setNextForm(KcUserDlgForm ufNextForm);
     void setErrorTitle(const QString& qsTitle);
     void setErrorDetails(const QString& qsText);
-    void setBlackList(const QStringList& slBlackList);
+    // slReasons, when given, holds one reason per file, shown in a second column beside its name.
+    void setBlackList(const QStringList& slBlackList, const QStringList& slReasons = QStringList());
 
     KcUserDlgForm nextForm() const { return m_ufNextForm; }
 
@@ -38,6 +39,9 @@ signals:
 private slots:
     void onContinueClicked();
     void onCancelAndRestart();
+
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     std::unique_ptr<Ui::kelmCnvrAnalyzeErrorsFrm> m_ui;

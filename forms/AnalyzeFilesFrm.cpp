@@ -1,6 +1,7 @@
 #include "AnalyzeFilesFrm.h"
 
 #include "Look.h"
+#include "PageKeys.h"
 #include "Support.h"
 #include "ui_AnalyzeFilesFrm.h"
 
@@ -29,7 +30,17 @@ CAnalyzeFilesFrm::CAnalyzeFilesFrm(QWidget* pParent)
     Look::applyStyle(m_ui->progressBar, Look::Style::ThinProgressBar);
     Look::applyStyle(m_ui->tbCancel, Look::Style::FlatToolButton);
 
+    m_ui->tbCancel->setToolTip(QCoreApplication::translate("kelmCnvrAnalyzeFrm", "Cancel"));
+    PageKeys::keepFocusOnPage(this);
+
     connect(m_ui->tbCancel, &QToolButton::clicked, this, &CAnalyzeFilesFrm::onCancelClicked);
+}
+
+void CAnalyzeFilesFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isPlain(pEvent, Qt::Key_Escape) && PageKeys::clickIfOffered(m_ui->tbCancel))
+        return;
+    QWidget::keyPressEvent(pEvent);
 }
 
 CAnalyzeFilesFrm::~CAnalyzeFilesFrm() = default;

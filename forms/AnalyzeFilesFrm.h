@@ -32,6 +32,9 @@ public slots:
     void onUpdateProgressMessage(QString qsMessage);
     void onUpdateProgressBar(int nValue);
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
     void showMessage(const QString& qsMessage);
 

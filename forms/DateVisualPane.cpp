@@ -34,6 +34,7 @@ CDateVisualPane::CDateVisualPane(QWidget* pParent)
 {
     Look::initResources();
     setFixedSize(800, 134);
+    setStyleSheet(Look::datePaneStyleSheet());
 
     m_pPlate = new CDateVisualPaneCenter(this);
     m_pPlate->setGeometry(0, 10, 750, 125);
@@ -41,19 +42,19 @@ CDateVisualPane::CDateVisualPane(QWidget* pParent)
     m_pDeleteButton = new QPushButton(QStringLiteral("X  ") + tr("Delete"), this);
     m_pDeleteButton->setObjectName(QStringLiteral("button_del"));
     m_pDeleteButton->setGeometry(640, 0, 85, 26);
-    Look::applyStyle(m_pDeleteButton, Look::Style::PaneDeleteButton);
 
     m_pRestoreButton = new QPushButton(tr("Restore"), this);
     m_pRestoreButton->setObjectName(QStringLiteral("button_restore"));
     m_pRestoreButton->setGeometry(637, 0, 102, 26);
-    Look::applyStyle(m_pRestoreButton, Look::Style::PaneRestoreButton);
 
     m_pErrorLabel = new QLabel(tr("Error"), this);
     m_pErrorLabel->setObjectName(QStringLiteral("label_error"));
     m_pErrorLabel->setGeometry(306, 2, 63, 16);
     m_pErrorLabel->setAlignment(Qt::AlignCenter);
-    Look::applyStyle(m_pErrorLabel, Look::Style::PaneErrorLabel);
 
+    // A clicked button would take the focus, and the keys, away from the page.
+    m_pDeleteButton->setFocusPolicy(Qt::NoFocus);
+    m_pRestoreButton->setFocusPolicy(Qt::NoFocus);
     connect(m_pDeleteButton, &QPushButton::clicked, this, &CDateVisualPane::onDeleteButtonPressed);
     connect(m_pRestoreButton, &QPushButton::clicked, this, &CDateVisualPane::onRestoreButtonPressed);
 
@@ -190,18 +191,22 @@ QPushButton* CDateVisualPane::hoverButton() const
     return m_bExportEnabled ? m_pDeleteButton : m_pRestoreButton;
 }
 
-void CDateVisualPane::enterEvent(QEvent* pEvent)
+void CDateVisualPane::setHovered(bool bHovered)
 {
     // Days can be taken out or put back only before the export.
     if (m_nState == stReady)
-        hoverButton()->show();
+        hoverButton()->setVisible(bHovered);
+}
+
+void CDateVisualPane::enterEvent(QEvent* pEvent)
+{
+    setHovered(true);
     QWidget::enterEvent(pEvent);
 }
 
 void CDateVisualPane::leaveEvent(QEvent* pEvent)
 {
-    if (m_nState == stReady)
-        hoverButton()->hide();
+    setHovered(false);
     QWidget::leaveEvent(pEvent);
 }
 

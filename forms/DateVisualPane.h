@@ -33,6 +33,8 @@ public:
     void setNumber(int nNumber);
     void setData(const KcWorkers::SExportEntry& entry);
     void setState(int nState);
+    // Shows the Delete (or Restore) button while the mouse is over the pane, in the ready state only.
+    void setHovered(bool bHovered);
 
     int state() const { return m_nState; }
     bool isExportEnabled() const { return m_bExportEnabled; }

@@ -20,36 +20,35 @@ CDateVisualPaneCenter::CDateVisualPaneCenter(QWidget* pParent)
     m_pProgressBar->setGeometry(0, 0, 750, 125);
     m_pProgressBar->setTextVisible(false);
     m_pProgressBar->setValue(0);
-    Look::applyStyle(m_pProgressBar, Look::Style::PaneProgressBar);
     m_pProgressBar->hide();
 
     m_pNumber = newLabel("ch_number", QRect(20, 28, 25, 20));
-    Look::applyStyle(m_pNumber, Look::Style::PaneNumber);
+    Look::applyPaneLabelLook(m_pNumber, Look::Style::PaneNumber);
 
     m_pTitle = newLabel("ch_name", QRect(50, 28, 700, 20));
-    Look::applyStyle(m_pTitle, Look::Style::PaneTitle);
+    Look::applyPaneLabelLook(m_pTitle, Look::Style::PaneTitle);
 
     m_pLostTime = newLabel("ch_droptime", QRect(50, 56, 650, 12));
+    Look::applyPaneLabelLook(m_pLostTime, Look::Style::PaneLostTime);
     m_pLostTime->setTextFormat(Qt::RichText);
     m_pLostTime->setAlignment(Qt::AlignCenter);
-    Look::applyStyle(m_pLostTime, Look::Style::PaneLostTime);
 
     m_pStart = newLabel("time_start", QRect(50, 56, 30, 12));
-    Look::applyStyle(m_pStart, Look::Style::PaneClock);
+    Look::applyPaneLabelLook(m_pStart, Look::Style::PaneClock);
 
     m_pStop = newLabel("time_stop", QRect(670, 56, 30, 12));
+    Look::applyPaneLabelLook(m_pStop, Look::Style::PaneClock);
     m_pStop->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Look::applyStyle(m_pStop, Look::Style::PaneClock);
 
     m_pTimeLine = new CDateVisualPaneTimeLine(this);
     m_pTimeLine->setGeometry(50, 49, CDateVisualPaneTimeLine::kWidth, CDateVisualPaneTimeLine::kHeight);
 
     m_pDate = newLabel("ch_data", QRect(50, 83, 110, 12));
-    Look::applyStyle(m_pDate, Look::Style::PaneSecondary);
+    Look::applyPaneLabelLook(m_pDate, Look::Style::PaneSecondary);
 
     m_pSize = newLabel("ch_filesize", QRect(630, 83, 70, 12));
+    Look::applyPaneLabelLook(m_pSize, Look::Style::PaneSecondary);
     m_pSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Look::applyStyle(m_pSize, Look::Style::PaneSecondary);
 }
 
 QLabel* CDateVisualPaneCenter::newLabel(const char* pObjectName, const QRect& geometry)
@@ -94,13 +93,16 @@ QString CDateVisualPaneCenter::durationText(quint64 ullSeconds, bool bAfterFrom)
     const quint64 minutes = (t / 60) % 60;
     const quint64 seconds = t % 60;
 
-    // The three hour words and two minute words exist so that a translation can follow the
-    // Russian plural forms; in English they read the same.
+    // The hour words follow the Russian plural forms through their translations, while their
+    // English sources follow English: "from 1 hour" takes the Russian few form, "21 hour" the
+    // Russian singular, so those two get words of their own whose source reads right in English.
     QString qsText;
     if (hours > 0) {
         QString qsWord;
-        if (hours == 1 || hours == 21)
-            qsWord = bAfterFrom ? tr("hours") : tr("hour");
+        if (hours == 1)
+            qsWord = bAfterFrom ? tr("hour", "after from") : tr("hour");
+        else if (hours == 21)
+            qsWord = bAfterFrom ? tr("hours") : tr("hours", "singular");
         else if (!bAfterFrom && ((hours >= 2 && hours <= 4) || (hours >= 22 && hours <= 24)))
             qsWord = tr("hours");
         else

@@ -2,8 +2,11 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QPalette>
 #include <QPointer>
 #include <QStyle>
+#include <QStringList>
 #include <QStyleFactory>
 #include <QWidget>
 
@@ -272,6 +275,94 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ErrorRed);
     }
     return QString();
+}
+
+namespace {
+
+// The sheet of a style with every selector narrowed to the widget of that object name, so that
+// sheets of several widgets can stand together on a common parent.
+QString scopedStyleSheet(Style style, const QString& qsObjectName)
+{
+    QStringList slLines = styleSheet(style, qsObjectName).split(QLatin1Char('\n'));
+    for (QString& qsLine : slLines) {
+        const int nBrace = qsLine.indexOf(QLatin1Char('{'));
+        if (nBrace < 0)
+            continue;
+        QStringList slSelectors = qsLine.left(nBrace).split(QLatin1Char(','));
+        for (QString& qsSelector : slSelectors) {
+            const QString qsTrimmed = qsSelector.trimmed();
+            if (qsTrimmed.contains(QLatin1Char('#')))
+                continue;
+            int nTypeEnd = 0;
+            while (nTypeEnd < qsTrimmed.size() && qsTrimmed.at(nTypeEnd).isLetterOrNumber())
+                ++nTypeEnd;
+            qsSelector = QLatin1Char(' ') + qsTrimmed.left(nTypeEnd) + QLatin1Char('#') + qsObjectName
+                + qsTrimmed.mid(nTypeEnd) + QLatin1Char(' ');
+        }
+        qsLine = slSelectors.join(QLatin1Char(',')).trimmed() + QLatin1Char(' ') + qsLine.mid(nBrace);
+    }
+    return slLines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+const QString& datePaneStyleSheet()
+{
+    static const QString s_qsSheet = [] {
+        // The widgets here stay hidden until needed, so their sheets cost nothing while the list
+        // is shown.
+        const std::pair<Style, const char*> parts[] = {
+            {Style::PaneDeleteButton, "button_del"},
+            {Style::PaneRestoreButton, "button_restore"},
+            {Style::PaneErrorLabel, "label_error"},
+            {Style::PaneProgressBar, "progressbar"},
+        };
+        QString qsSheet;
+        for (const auto& [style, pName] : parts)
+            qsSheet += scopedStyleSheet(style, QString::fromLatin1(pName));
+        return qsSheet;
+    }();
+    return s_qsSheet;
+}
+
+const QString& cameraHeaderStyleSheet()
+{
+    static const QString s_qsSheet = styleSheet(Style::HeaderFrame, QStringLiteral("CSridVisualHeader"))
+        + scopedStyleSheet(Style::HeaderText, QStringLiteral("lbHdrText"))
+        + scopedStyleSheet(Style::HeaderLine, QStringLiteral("lbHdrLineDecor"));
+    return s_qsSheet;
+}
+
+void applyPaneLabelLook(QLabel* pLabel, Style style)
+{
+    QFont font(kFamily);
+    QColor colour = Qt::white;
+    QColor disabled = Colour::DisabledLabelText;
+    switch (style) {
+    case Style::PaneNumber:
+        font.setPixelSize(12);
+        font.setBold(true);
+        break;
+    case Style::PaneTitle:
+        font.setPixelSize(14);
+        font.setBold(true);
+        break;
+    case Style::PaneSecondary:
+        font.setPixelSize(9);
+        colour = Colour::SecondaryText;
+        disabled = Colour::SecondaryTextDisabled;
+        break;
+    default:
+        font.setPixelSize(9);
+        break;
+    }
+    pLabel->setFont(font);
+    QPalette palette = pLabel->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
+    pLabel->setPalette(palette);
+    pLabel->setAutoFillBackground(false);
 }
 
 void applyStyle(QWidget* pWidget, Style style)

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QLabel;
 class QStyle;
 class QWidget;
 
@@ -149,6 +150,20 @@ inline const QString RefreshBtnHovered = QStringLiteral(":/frm/refreshBtnHovered
 inline const QString ExclamationIcon = QStringLiteral(":/frm/exclamationIcon");
 inline const QString ComboDownArrow = QStringLiteral(":/frm/comboDownArrow");
 } // namespace Image
+
+// The rounded frame drawn into the start backgrounds spans 640 of their 1024 pixels; the images
+// stretch with the page. Texts inside the frame keep this share of the page width (with margins).
+constexpr double kStartFrameTextShare = (640.0 - 2 * 28.0) / 1024.0;
+
+// The style sheet of one date pane and everything on it, set once on the pane: a list of hundreds
+// of panes builds far faster with one sheet per pane than with one per widget. The plate's state
+// style stays the plate's own.
+const QString& datePaneStyleSheet();
+// The camera header's frame, text and underline in one sheet, set once on the header.
+const QString& cameraHeaderStyleSheet();
+// The labels on a plate (Style::PaneNumber ... Style::PaneSecondary) take their font and colours
+// from a palette rather than a style sheet: a style sheet per label is what made long lists slow.
+void applyPaneLabelLook(QLabel* pLabel, Style style);
 
 // Makes sure the images are registered; the forms call it before they use any of them, so a
 // static link never drops the resource data.

@@ -13,9 +13,7 @@ CSridVisualHeader::CSridVisualHeader(QWidget* pParent, const QString& qsText)
     m_ui->lbHdrText->setText(qsText);
 
     Look::setFont(m_ui->lbHdrText, Look::Font::CameraHeader);
-    Look::applyStyle(this, Look::Style::HeaderFrame);
-    Look::applyStyle(m_ui->lbHdrText, Look::Style::HeaderText);
-    Look::applyStyle(m_ui->lbHdrLineDecor, Look::Style::HeaderLine);
+    setStyleSheet(Look::cameraHeaderStyleSheet());
 }
 
 CSridVisualHeader::~CSridVisualHeader() = default;

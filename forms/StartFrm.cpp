@@ -1,11 +1,16 @@
 #include "StartFrm.h"
 
+#include "FolderDialog.h"
 #include "Log.h"
 #include "Look.h"
+#include "PageKeys.h"
 #include "Support.h"
 #include "ui_StartFrm.h"
 
+#include <algorithm>
+
 #include <QDragEnterEvent>
+#include <QLabel>
 #include <QDragLeaveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -54,6 +59,11 @@ CStartFrm::CStartFrm(QWidget* pParent)
 
     m_ui->pbCancel->setEnabled(false);
     m_ui->pbContinue->setEnabled(false);
+    PageKeys::keepFocusOnPage(this);
+
+    // A long title (the Russian one) wraps inside the frame of the background instead of crossing it.
+    m_ui->lbLoadFilesPrompt->setWordWrap(true);
+    m_ui->verticalLayout->setAlignment(m_ui->lbLoadFilesPrompt, Qt::AlignHCenter);
 
     connect(m_ui->pbBrowse, &QPushButton::clicked, this, &CStartFrm::onBrowseClicked);
     connect(m_ui->pbCancel, &QPushButton::clicked, this, &CStartFrm::onCancelAndRestart);
@@ -75,6 +85,7 @@ void CStartFrm::onBrowseClicked()
 {
     QFileDialog dialog(nullptr, QString(), QString(), QString());
     dialog.setFileMode(QFileDialog::Directory);
+    FolderDialog::prepare(dialog);
 
     // A drop onto the page behind the modal dialog would start a second search.
     setAcceptDrops(false);
@@ -83,6 +94,7 @@ void CStartFrm::onBrowseClicked()
         if (!slSelected.isEmpty()) {
             KcLog::logWrite(KcLog::INFO, kLogTag,
                             QStringLiteral("%1 folder selected by user for searching via File dialog").arg(slSelected.first()));
+            FolderDialog::setLastFolder(slSelected.first());
             handOver(slSelected);
         }
     }
@@ -129,6 +141,30 @@ void CStartFrm::dropEvent(QDropEvent* pEvent)
     KcLog::logWrite(KcLog::INFO, kLogTag,
                     QStringLiteral("%1 file(s) or folder(s) dropped by user for searching").arg(slPaths.size()));
     handOver(slPaths);
+}
+
+void CStartFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent) && PageKeys::clickIfOffered(m_ui->pbContinue))
+        return;
+    if (PageKeys::isPlain(pEvent, Qt::Key_Escape) && PageKeys::clickIfOffered(m_ui->pbCancel))
+        return;
+    if (pEvent->matches(QKeySequence::Open) && acceptDrops()) {
+        onBrowseClicked();
+        return;
+    }
+    // Not the dialog's own handling: Escape would close the page, Enter click an auto-default button.
+    QWidget::keyPressEvent(pEvent);
+}
+
+void CStartFrm::resizeEvent(QResizeEvent* pEvent)
+{
+    // The layout does not ask a wrapped label for its height: the lines it needs are its minimum.
+    QLabel* pPrompt = m_ui->lbLoadFilesPrompt;
+    const int nWidth = int(width() * Look::kStartFrameTextShare);
+    pPrompt->setFixedWidth(nWidth);
+    pPrompt->setMinimumHeight(std::max(45, pPrompt->heightForWidth(nWidth)));
+    QDialog::resizeEvent(pEvent);
 }
 
 bool CStartFrm::isAcceptableDrop(const QMimeData* pMimeData)

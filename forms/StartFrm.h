@@ -43,6 +43,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dragLeaveEvent(QDragLeaveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
     static bool isAcceptableDrop(const QMimeData* pMimeData);

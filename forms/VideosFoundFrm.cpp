@@ -2,9 +2,11 @@
 
 #include "DateVisualPane.h"
 #include "ErrorInfo.h"
+#include "FolderDialog.h"
 #include "KelmFilesAnalyzer.h"
 #include "KelmFilesExporter.h"
 #include "Log.h"
+#include "PageKeys.h"
 #include "Look.h"
 #include "SizeText.h"
 #include "SridVisualHeader.h"
@@ -14,6 +16,7 @@
 #include "ui_VideosFoundFrm.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -22,6 +25,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpacerItem>
 #include <QStorageInfo>
@@ -143,7 +147,14 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNa
     Look::addLetterSpacing(m_ui->pbOpenFolder);
     Look::addLetterSpacing(m_ui->pbRestart);
     m_ui->lbExclamation->hide();
+    m_ui->tbRefresh->setToolTip(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Check the free space again"));
+    m_ui->tbCancel->setToolTip(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Cancel creating videofiles"));
+    PageKeys::keepFocusOnPage(this);
+    // The list scrolls with the arrow keys only when the user clicked into it.
+    m_ui->datePanesScrollArea->setFocusPolicy(Qt::ClickFocus);
 
+    connect(m_ui->datePanesScrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this,
+        &CVideosFoundFrm::followMouseAfterScroll);
     connect(m_ui->lbLocationInfo, &QLabel::linkActivated, this, &CVideosFoundFrm::onLinkActivated);
     connect(m_ui->pbCreateVideo, &QPushButton::clicked, this, &CVideosFoundFrm::onExport);
     connect(m_ui->tbCancel, &QToolButton::clicked, this, &CVideosFoundFrm::onCancelClicked);
@@ -159,6 +170,54 @@ CVideosFoundFrm::~CVideosFoundFrm() = default;
 CDateVisualPane* CVideosFoundFrm::batchPane(ulong ulBatchId) const
 {
     return m_batchPanes.value(ulBatchId);
+}
+
+CDateVisualPane* CVideosFoundFrm::paneAt(const QPoint& globalPos) const
+{
+    const QWidget* pViewport = m_ui->datePanesScrollArea->viewport();
+    if (!pViewport->rect().contains(pViewport->mapFromGlobal(globalPos)))
+        return nullptr;
+    QWidget* pContents = m_ui->datePanesScrollArea->widget();
+    if (!pContents)
+        return nullptr;
+    for (QWidget* pChild = pContents->childAt(pContents->mapFromGlobal(globalPos)); pChild && pChild != pContents;
+         pChild = pChild->parentWidget()) {
+        if (auto* pPane = qobject_cast<CDateVisualPane*>(pChild))
+            return pPane;
+    }
+    return nullptr;
+}
+
+void CVideosFoundFrm::followMouseAfterScroll()
+{
+    if (m_nMode != mdVideosFound || !m_ui->datePanesScrollArea->widget())
+        return;
+    CDateVisualPane* pUnder = paneAt(QCursor::pos());
+    for (CDateVisualPane* pPane : m_ui->datePanesScrollArea->widget()->findChildren<CDateVisualPane*>())
+        pPane->setHovered(pPane == pUnder);
+}
+
+void CVideosFoundFrm::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (PageKeys::isEnter(pEvent)) {
+        if (m_nMode == mdVideosFound && PageKeys::clickIfOffered(m_ui->pbCreateVideo))
+            return;
+        if (m_nMode == mdResults && PageKeys::clickIfOffered(m_ui->pbRestart))
+            return;
+    } else if (PageKeys::isPlain(pEvent, Qt::Key_Escape)) {
+        // No CANCEL on the results: they stay until RESTART.
+        if (m_nMode == mdVideosFound && PageKeys::clickIfOffered(m_ui->pbCancel))
+            return;
+        if (m_nMode == mdExporting && PageKeys::clickIfOffered(m_ui->tbCancel))
+            return;
+    } else if (PageKeys::isPlain(pEvent, Qt::Key_Delete) && m_nMode == mdVideosFound) {
+        CDateVisualPane* pPane = paneAt(QCursor::pos());
+        if (pPane && pPane->state() == CDateVisualPane::stReady && pPane->isExportEnabled()) {
+            pPane->onDeleteButtonPressed();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(pEvent);
 }
 
 // ---- building the panes
@@ -201,11 +260,17 @@ void CVideosFoundFrm::buildVisualArea()
     KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
 
     m_batchPanes.clear();
-    if (m_bBuilt) {
-        resetContentsWidget();
-        m_nPaneRow = 0;
-        m_nPaneNumber = 1;
-    }
+    // The day at the top of the list stays there when the list is built anew.
+    const SListPosition position = listPosition();
+    // Filled while apart from the page, the new list is shown and laid out once, not once per pane.
+    resetContentsWidget();
+    struct SPlaceOnExit {
+        CVideosFoundFrm& form;
+        const SListPosition& position;
+        ~SPlaceOnExit() { form.placeContentsWidget(position); }
+    } placeOnExit{*this, position};
+    m_nPaneRow = 0;
+    m_nPaneNumber = 1;
     m_bBuilt = true;
 
     QString qsLastSrid = kNoSrid;
@@ -263,8 +328,11 @@ void CVideosFoundFrm::buildVisualArea()
 
 void CVideosFoundFrm::resetContentsWidget()
 {
-    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget())
+    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget()) {
+        // Hidden at once, so that the old panes take no part in anything until they are deleted.
+        pOld->hide();
         pOld->deleteLater();
+    }
 
     auto* pContents = new QWidget;
     pContents->setObjectName(QStringLiteral("wgtDatePanesContents"));
@@ -283,7 +351,50 @@ void CVideosFoundFrm::resetContentsWidget()
     m_ui->wgtDatePanesContents = pContents;
     m_ui->helperLayout = pHelper;
     m_ui->datePanesGridLayout = pGrid;
-    m_ui->datePanesScrollArea->setWidget(pContents);
+}
+
+CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
+{
+    SListPosition position;
+    const QWidget* pContents = m_ui->datePanesScrollArea->widget();
+    const int nTop = m_ui->datePanesScrollArea->verticalScrollBar()->value();
+    if (!pContents || nTop == 0)
+        return position;
+    // The panes stand in key order, one row after the other.
+    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+        if (pPane->geometry().bottom() >= nTop) {
+            position.qsExportKey = pPane->exportKey();
+            position.nOffset = pPane->y() - nTop;
+            break;
+        }
+    }
+    return position;
+}
+
+void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
+{
+    QScrollArea* pArea = m_ui->datePanesScrollArea;
+    QWidget* pContents = m_ui->wgtDatePanesContents;
+    pArea->setWidget(pContents);
+    if (position.qsExportKey.isEmpty())
+        return;
+
+    // The same day, or the one after it when it is gone; the scroll range follows the layout.
+    pContents->layout()->activate();
+    pContents->resize(pContents->width(), pContents->layout()->minimumSize().height());
+    const CDateVisualPane* pTarget = nullptr;
+    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+        if (pPane->exportKey() >= position.qsExportKey) {
+            pTarget = pPane;
+            break;
+        }
+    }
+    if (!pTarget)
+        return;
+    const int nValue = pTarget->y() - position.nOffset;
+    QScrollBar* pBar = pArea->verticalScrollBar();
+    pBar->setRange(0, std::max(pBar->maximum(), nValue));
+    pBar->setValue(nValue);
 }
 
 void CVideosFoundFrm::addSridHeader(const QString& qsSrid)
@@ -432,6 +543,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
 
     QFileDialog dialog(nullptr, QString(), QString(), QString());
     dialog.setFileMode(QFileDialog::Directory);
+    FolderDialog::prepare(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList slSelected = dialog.selectedFiles();
@@ -439,6 +551,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
         return;
 
     QString qsLocation = slSelected.first();
+    FolderDialog::setLastFolder(qsLocation);
     if (!qsLocation.endsWith(QLatin1Char('/')))
         qsLocation += QLatin1Char('/');
     m_qsExportLocation = qsLocation;

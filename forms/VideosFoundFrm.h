@@ -64,6 +64,9 @@ public:
     // The pane that export reports of a batch id reach, if any.
     CDateVisualPane* batchPane(ulong ulBatchId) const;
 
+    // The date pane under a point of the screen, if the point is in the visible part of the list.
+    CDateVisualPane* paneAt(const QPoint& globalPos) const;
+
     // The results title of exported e out of t, in the translation context Russian plurals need.
     static QString resultsTitle(ulong ulExported, ulong ulTotal);
 
@@ -101,7 +104,20 @@ public slots:
     void onExportEnabled(QString qsExportKey, bool bEnabled);
     void onTimeZoneChanged(QTimeZone qtmNewZone);
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
+    // After the list scrolled under a mouse that did not move: the Delete button goes with the mouse.
+    void followMouseAfterScroll();
+    // Where the list stands: the first pane in view and how far its top is from the view's.
+    struct SListPosition {
+        QString qsExportKey;
+        int nOffset = 0;
+    };
+    SListPosition listPosition() const;
+    // Puts the list just filled into the page, at the position it had.
+    void placeContentsWidget(const SListPosition& position);
     void buildVisualArea();
     void resetContentsWidget();
     void addSridHeader(const QString& qsSrid);

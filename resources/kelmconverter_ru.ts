@@ -145,6 +145,16 @@
         <translation>час</translation>
     </message>
     <message>
+        <source>hour</source>
+        <comment>after from</comment>
+        <translation>часа</translation>
+    </message>
+    <message>
+        <source>hours</source>
+        <comment>singular</comment>
+        <translation>час</translation>
+    </message>
+    <message>
         <source>min</source>
         <translation>мин</translation>
     </message>
@@ -237,6 +247,10 @@
 </context>
 <context>
     <name>KcWorkers::CWorkManager</name>
+    <message>
+        <source>No video or audio that can be converted</source>
+        <translation>Нет видео или звука, пригодных для конвертации</translation>
+    </message>
     <message>
         <source>No .kelm files found</source>
         <translation>Файлы .kelm не найдены</translation>
@@ -395,6 +409,10 @@ p, li { white-space: pre-wrap; }
 <context>
     <name>kelmCnvrAnalyzeFrm</name>
     <message>
+        <source>Cancel</source>
+        <translation>Отменить</translation>
+    </message>
+    <message>
         <source>Dialog</source>
         <translation>Диалог</translation>
     </message>
@@ -459,6 +477,14 @@ p, li { white-space: pre-wrap; }
 </context>
 <context>
     <name>kelmCnvrVideosFoundFrm</name>
+    <message>
+        <source>Check the free space again</source>
+        <translation>Проверить свободное место ещё раз</translation>
+    </message>
+    <message>
+        <source>Cancel creating videofiles</source>
+        <translation>Отменить создание видеофайлов</translation>
+    </message>
     <message>
         <source>PageTest</source>
         <translation>PageTest</translation>

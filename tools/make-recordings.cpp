@@ -5,7 +5,9 @@
 #include "KelmWriter.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 
@@ -36,8 +38,33 @@ bool WriteCamera(const std::string& root, KcTest::SRecordingOptions options)
 
 } // namespace
 
-constexpr const char* kUsage = "usage: make-recordings DIR\n"
-                               "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR.\n";
+// Many days for a long list of date panes: both cameras record a few seconds at noon every day.
+bool WriteManyDays(const std::string& root, int nDays)
+{
+    for (const char* pSrid : {"1001", "1002"}) {
+        const std::string dir = root + "/" + pSrid;
+        if (!MakeDirectory(dir))
+            return false;
+        for (int day = 0; day < nDays; ++day) {
+            KcTest::SRecordingOptions options;
+            options.srid = pSrid;
+            options.startUtc = KcTest::UtcSeconds(2026, 1, 1, 9, 0, 0) + 86400.0 * day;
+            options.endUtc = options.startUtc + 4;
+            const std::string path = dir + "/day" + std::to_string(day) + ".kelm";
+            if (!KcTest::WriteRecordingFile(path, options).ok) {
+                std::fprintf(stderr, "make-recordings: writing %s failed\n", path.c_str());
+                return false;
+            }
+        }
+    }
+    std::printf("%s: two cameras, %d days\n", root.c_str(), nDays);
+    return true;
+}
+
+constexpr const char* kUsage =
+    "usage: make-recordings DIR [--days N]\n"
+    "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR,\n"
+    "or with --days a few seconds of both cameras on each of N days from 2026-01-01.\n";
 
 int main(int argc, char** argv)
 {
@@ -47,8 +74,8 @@ int main(int argc, char** argv)
         return 0;
     }
     // A folder name that looks like an option is far more likely a mistyped option.
-    if (argc != 2 || (arg.size() > 1 && arg[0] == '-')) {
-        if (argc == 2)
+    if ((argc != 2 && !(argc == 4 && std::string(argv[2]) == "--days")) || (arg.size() > 1 && arg[0] == '-')) {
+        if (arg.size() > 1 && arg[0] == '-')
             std::fprintf(stderr, "make-recordings: unknown option %s\n", arg.c_str());
         std::fputs(kUsage, stderr);
         return 2;
@@ -58,6 +85,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make-recordings: cannot create %s\n", root.c_str());
         return 1;
     }
+    if (argc == 4)
+        return WriteManyDays(root, std::max(1, std::atoi(argv[3]))) ? 0 : 1;
 
     // Camera 1001: 20:56 to 21:04 UTC in two hourly files, across local midnight at UTC+3.
     KcTest::SRecordingOptions first;

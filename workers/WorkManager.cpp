@@ -145,6 +145,7 @@ bool CWorkManager::refuseWhileBusy(const char* pRequest)
 void CWorkManager::clearFoundFiles()
 {
     m_foundFiles.clear();
+    m_bFoundFilesAnalyzed = false;
     // A running analysis reads the input files; they are emptied when it ends.
     if (m_state != wsAnalyzing)
         m_inputFiles.clear();
@@ -164,6 +165,8 @@ void CWorkManager::onStartKelmFilesSearching()
     if (refuseWhileBusy("search for .kelm files"))
         return;
     if (m_pFinder) {
+        if (m_bFoundFilesAnalyzed)
+            clearFoundFiles();
         m_state = wsSearching;
         m_completionStatus = csOk;
         m_pFinder->start();
@@ -396,6 +399,9 @@ bool CWorkManager::startAnalyzer()
     m_cancelFlag.store(0);
     m_blackList.clear();
     m_analysisWarnings.clear();
+    m_fileErrors.clear();
+    m_fileWarnings.clear();
+    m_slUnusableReasons.clear();
     m_ulUnitsPassed = 0;
     std::unique_ptr<QThread> pThread(new QThread);
 
@@ -408,6 +414,7 @@ bool CWorkManager::startAnalyzer()
     for (const QString& qsPath : qAsConst(m_foundFiles))
         m_inputFiles.push_back(toWString(qsPath));
     std::sort(m_inputFiles.begin(), m_inputFiles.end());
+    m_filesRead.assign(m_inputFiles.size(), false);
 
     std::unique_ptr<CKelmFilesAnalyzer> pAnalyzer(new (std::nothrow) CKelmFilesAnalyzer(
         m_inputFiles, m_storage, m_loadedContent, m_exportedSrids, m_blackList, m_cancelFlag, m_qsExportLocation));
@@ -447,6 +454,9 @@ void CWorkManager::onKelmAnalyzingProgress(int percent, double)
 
 void CWorkManager::onKelmFilesAnalyzed(ulong ulFilesAnalyzed, ulong ulFilesTotal)
 {
+    // Reported after the file of input index ulFilesAnalyzed - 1.
+    if (ulFilesAnalyzed > 0 && ulFilesAnalyzed <= m_filesRead.size())
+        m_filesRead[ulFilesAnalyzed - 1] = true;
     emit updateProgressMessage(tr("Analyzing .kelm files. %1 of %2 done").arg(ulFilesAnalyzed).arg(ulFilesTotal));
 }
 
@@ -471,11 +481,36 @@ void CWorkManager::onCompletionError(QString qsError, QString qsLogError, ulong 
     logWrite(KcLog::ERROR, kTagWM, QStringLiteral("Completes with error: %1").arg(qsLogError));
 }
 
+void CWorkManager::settleBlackList()
+{
+    KELMNameSpace::BlackList blackList;
+    m_slUnusableReasons.clear();
+    for (const uint32_t index : m_blackList) {
+        if (index >= m_inputFiles.size()) {
+            blackList.push_back(index); // reported when the names are taken
+            continue;
+        }
+        const QString qsPath = toQString(m_inputFiles[index]);
+        const bool bRead = (index < m_filesRead.size() && m_filesRead[index]) || m_fileErrors.contains(qsPath);
+        if (m_completionStatus == csCancelled && !bRead)
+            continue;
+        blackList.push_back(index);
+        QString qsReason = m_fileErrors.value(qsPath);
+        if (qsReason.isEmpty())
+            qsReason = m_fileWarnings.value(qsPath);
+        if (qsReason.isEmpty())
+            qsReason = tr("No video or audio that can be converted");
+        m_slUnusableReasons.append(qsReason);
+    }
+    m_blackList = std::move(blackList);
+}
+
 void CWorkManager::onKelmAnalyzingFinished()
 {
     m_state = wsIdle;
     if (m_bQuitRequested)
         quitApplication();
+    settleBlackList();
 
     if (m_ulUnitsPassed > 0 && m_blackList.empty()) {
         if (m_completionStatus == csError) {
@@ -500,7 +535,10 @@ void CWorkManager::onKelmAnalyzingFinished()
             }
             slNames.append(QFileInfo(toQString(m_inputFiles[index])).fileName());
         }
-        emit activateAnalyzeErrorsFrm(tr("These files will not be converted"), slNames, KcForms::ufVideosFoundFrm);
+        // A cancelled analysis says so: the files it did not get to are not unusable, only unread.
+        emit activateAnalyzeErrorsFrm(m_completionStatus == csCancelled ? tr("Analyzing was cancelled")
+                                                                        : tr("These files will not be converted"),
+                                      slNames, KcForms::ufVideosFoundFrm);
         logWrite(KcLog::INFO, kTagWM,
                  QStringLiteral(".kelm files analyzing finished OK, but there are %1 unused files")
                      .arg(m_blackList.size()));
@@ -539,8 +577,9 @@ void CWorkManager::onKelmAnalyzingFinished()
 
     m_completionStatus = csOk;
     emit updateProgressMessage(QStringLiteral(" "));
-    clearFoundFiles();
-    emit displayKelmFilesCounter(0);
+    // The files stay for another analysis; the results stay for the following forms and the export.
+    m_bFoundFilesAnalyzed = true;
+    emit displayKelmFilesCounter(ulong(m_foundFiles.size()));
 }
 
 // ---- export
@@ -643,6 +682,8 @@ void CWorkManager::onFileError(ulong ulContext, QString qsFileName, QString qsEr
     // last record, say) was taken into account when the day was cut, so it is no new problem.
     if (m_state == wsExporting && !m_analysisWarnings.contains(qsFileName + QLatin1Char('\n') + qsError))
         noteDayProblem(ulContext, qsError + QStringLiteral(" (") + qsFileName + QLatin1Char(')'));
+    if (m_state == wsAnalyzing && !m_fileErrors.contains(qsFileName))
+        m_fileErrors.insert(qsFileName, qsError);
     emit fileError(ulContext, qsFileName, qsError, nCode);
 }
 
@@ -651,6 +692,8 @@ void CWorkManager::onFileWarning(ulong ulContext, QString qsFileName, QString qs
     logWrite(KcLog::WARNING, kTagANR, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
     if (m_state == wsAnalyzing)
         m_analysisWarnings.insert(qsFileName + QLatin1Char('\n') + qsWarning);
+    if (m_state == wsAnalyzing && !m_fileWarnings.contains(qsFileName))
+        m_fileWarnings.insert(qsFileName, qsWarning);
     emit fileWarning(ulContext, qsFileName, qsWarning, nCode);
 }
 

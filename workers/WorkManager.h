@@ -4,6 +4,7 @@
 #include "KcWorker.h"
 #include "UserDlgForm.h"
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QPointer>
@@ -67,6 +68,9 @@ public:
     const QSet<QString>& foundFiles() const { return m_foundFiles; }
     const std::vector<std::wstring>& inputFiles() const { return m_inputFiles; }
     const KELMNameSpace::BlackList& blackList() const { return m_blackList; }
+    // Why each file of the last list of unusable files gave nothing, in the order of its names:
+    // the first error the analysis reported for it, else its first warning.
+    const QStringList& unusableFileReasons() const { return m_slUnusableReasons; }
 
     // The analysis results; read them only while no job runs.
     KELMNameSpace::CKELMStorage& storage() { return m_storage; }
@@ -165,6 +169,8 @@ private:
     void clearFoundFiles();
     // Keeps the first problem of a day of the running export.
     void noteDayProblem(ulong ulFragmentID, const QString& qsProblem);
+    // The black list without the files a cancelled analysis never read, and the reason of each.
+    void settleBlackList();
     void quitApplication();
 
     bool m_bInitialized = true;
@@ -180,11 +186,19 @@ private:
     ulong m_ulUnitsPassed = 0;
     CancelFlag m_cancelFlag{0};
     bool m_bQuitRequested = false;
+    // The found files went through an analysis: they stay for another one (CANCEL, then
+    // CONTINUE) until RESTART, and the next search starts a new set.
+    bool m_bFoundFilesAnalyzed = false;
     QStringList m_slSourcePaths;
     QStringList m_slFoundInThisSearch;
     std::vector<std::wstring> m_inputFiles;
     QSet<QString> m_foundFiles;
     KELMNameSpace::BlackList m_blackList;
+    // What the analysis reported of single files, by path, and which input files it got through.
+    QHash<QString, QString> m_fileErrors;
+    QHash<QString, QString> m_fileWarnings;
+    std::vector<bool> m_filesRead;
+    QStringList m_slUnusableReasons;
     KELMNameSpace::CKELMStorage m_storage;
     KELMNameSpace::SridMap m_loadedContent;
     QString m_qsExportLocation;

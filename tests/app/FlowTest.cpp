@@ -24,6 +24,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <atomic>
 
 using KcForms::CDateVisualPane;
 using KcForms::CVideosFoundFrm;
@@ -129,8 +130,9 @@ TEST_F(FlowTest, ConvertsADroppedFolderFromTheStartPageToTheResults)
     KcForms::CAnalyzeErrorsFrm* pErrors = Window().analyzeErrorsFrm();
     EXPECT_EQ(pErrors->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
         QStringLiteral("These files will not be converted"));
+    // Each file with the reason the analysis gave for it.
     EXPECT_EQ(pErrors->findChild<QTextEdit*>(QStringLiteral("pteMsgTextDetails"))->toPlainText().trimmed(),
-        QStringLiteral("broken.kelm"));
+        QStringLiteral("broken.kelm\nInvalid RecordID value"));
     Button(pErrors, "pbContinue")->click();
 
     ASSERT_EQ(CurrentPage(), &Videos());
@@ -252,6 +254,55 @@ TEST_F(FlowTest, AnAnalysisCancelledRightAwayEndsWithWhatWasLoaded)
         EXPECT_EQ(CurrentPage(), &Videos());
         EXPECT_LE(Panes().size(), 2);
     }
+}
+
+TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFound)
+{
+    WriteRecording(QStringLiteral("a1.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
+        LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+    WriteBrokenFile(QStringLiteral("b2.kelm"));
+    WriteRecording(QStringLiteral("c3.kelm"), "1002", LocalToUtc(3, 2026, 3, 1, 11, 0, 0),
+        LocalToUtc(3, 2026, 3, 1, 11, 0, 4));
+    WriteRecording(QStringLiteral("d4.kelm"), "1003", LocalToUtc(3, 2026, 3, 1, 12, 0, 0),
+        LocalToUtc(3, 2026, 3, 1, 12, 0, 4));
+    ASSERT_TRUE(Start());
+    DropRecordings(4);
+
+    // The user cancels while c3.kelm is being read: the engine's clock, read on the worker
+    // thread, waits for the GUI thread, where the reports of a1 and b2 have arrived by then.
+    bool bBrokenReported = false;
+    std::atomic<bool> bCancelled{false};
+    QObject::connect(&Manager(), &KcWorkers::CWorkManager::fileError,
+        [&](ulong, QString qsFileName) { bBrokenReported |= qsFileName.endsWith(QStringLiteral("b2.kelm")); });
+    Manager().storage().SetClock([&] {
+        if (!bCancelled) {
+            QMetaObject::invokeMethod(&Manager(), [&] {
+                if (bBrokenReported && !bCancelled.exchange(true))
+                    Manager().onCancelProcessing();
+            }, Qt::BlockingQueuedConnection);
+        }
+        return KELMNameSpace::SystemClockNow();
+    });
+    Button(Window().startFrm(), "pbContinue")->click();
+    ASSERT_TRUE(WaitForIdle());
+    Manager().storage().SetClock(KELMNameSpace::SystemClockNow);
+    ASSERT_TRUE(bCancelled);
+
+    ASSERT_EQ(CurrentPage(), Window().analyzeErrorsFrm());
+    KcForms::CAnalyzeErrorsFrm* pErrors = Window().analyzeErrorsFrm();
+    EXPECT_EQ(pErrors->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
+        QStringLiteral("Analyzing was cancelled"));
+    EXPECT_EQ(pErrors->findChild<QTextEdit*>(QStringLiteral("pteMsgTextDetails"))->toPlainText().trimmed(),
+        QStringLiteral("b2.kelm\nInvalid RecordID value")); // c3 and d4 were never read
+
+    // CONTINUE shows what was loaded; CANCEL there keeps the four files for another analysis.
+    Button(pErrors, "pbContinue")->click();
+    ASSERT_EQ(CurrentPage(), &Videos());
+    EXPECT_EQ(PaneTitles(), QStringList{"1001_1_01.03.26_10.00-10.01"});
+    Button(&Videos(), "pbCancel")->click();
+    EXPECT_EQ(CurrentPage(), Window().startFrm());
+    EXPECT_EQ(Window().startFrm()->filesCounter(), 4u);
+    EXPECT_TRUE(Button(Window().startFrm(), "pbContinue")->isEnabled());
 }
 
 TEST_F(FlowTest, ClosingDuringAnExportCancelsItAndEndsTheProgramWhenItHasStopped)

@@ -15,7 +15,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
 #include <QTimer>
 #include <QTranslator>
 
@@ -216,6 +220,78 @@ TEST_F(VideosFoundFrmTest, DeleteAndRestoreMoveTheTotalAndTheFreeSpaceVerdict)
     EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Out of disk space")));
 }
 
+TEST_F(VideosFoundFrmTest, TheMouseAndTheKeysReachTheDayUnderTheMouse)
+{
+    LoadOneDay(); // the first day, to be exported
+    for (int nDay = 20; nDay < 32; ++nDay)
+        AddDisabled(nDay, L"1001", L"");
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    m_pForm->setStatusPaneVideosFound();
+    QTest::qWait(50); // the nested layouts settle over a few passes
+    QList<CDateVisualPane*> panes = m_pForm->findChildren<CDateVisualPane*>();
+    ASSERT_EQ(panes.size(), 13);
+    CDateVisualPane* pFirst = panes.first();
+    ASSERT_TRUE(pFirst->isExportEnabled());
+    const QPoint overFirst = pFirst->mapToGlobal(QPoint(300, 60));
+    QCursor::setPos(overFirst);
+    ASSERT_EQ(m_pForm->paneAt(overFirst), pFirst);
+    pFirst->setHovered(true);
+
+    // The wheel moves another day under the mouse: the Delete button goes with it.
+    QScrollBar* pBar = m_pForm->findChild<QScrollArea*>(QStringLiteral("datePanesScrollArea"))->verticalScrollBar();
+    pBar->setValue(pBar->value() + 3 * 140);
+    CDateVisualPane* pUnder = m_pForm->paneAt(QCursor::pos());
+    ASSERT_NE(pUnder, nullptr);
+    ASSERT_NE(pUnder, pFirst);
+    EXPECT_TRUE(pFirst->deleteButton()->isHidden());
+    EXPECT_FALSE(pUnder->restoreButton()->isHidden()); // a day taken out offers Restore
+    for (CDateVisualPane* pPane : panes) {
+        if (pPane != pUnder) {
+            EXPECT_TRUE(pPane->deleteButton()->isHidden() && pPane->restoreButton()->isHidden());
+        }
+    }
+
+    // Delete takes out the day under the mouse, and only a day still to be exported.
+    pBar->setValue(0);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Delete);
+    EXPECT_FALSE(m_entries.begin()->second.bEnabled);
+    EXPECT_EQ(m_pForm->totalSize(), 0u);
+    pFirst->restoreButton()->click();
+
+    // Built anew, as after a time zone change, the list keeps the same day in view.
+    pBar->setValue(5 * 140 + 30);
+    const QPoint nearTop = pBar->parentWidget()->parentWidget()->mapToGlobal(QPoint(400, 40));
+    ASSERT_NE(m_pForm->paneAt(nearTop), nullptr);
+    const QString qsKeyInView = m_pForm->paneAt(nearTop)->exportKey();
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    QTest::qWait(50);
+    ASSERT_NE(m_pForm->paneAt(nearTop), nullptr);
+    EXPECT_EQ(m_pForm->paneAt(nearTop)->exportKey(), qsKeyInView);
+
+    QSignalSpy start(m_pForm.get(), &CVideosFoundFrm::activateStartFrm);
+    QSignalSpy startExport(m_pForm.get(), &CVideosFoundFrm::startExport);
+    QSignalSpy cancel(m_pForm.get(), &CVideosFoundFrm::cancelProcessing);
+    QSignalSpy clear(m_pForm.get(), &CVideosFoundFrm::clearKelmFilesFound);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape); // CANCEL
+    EXPECT_EQ(start.size(), 1);
+    EXPECT_TRUE(clear.isEmpty());
+    QTest::keyClick(m_pForm.get(), Qt::Key_Return); // CREATE VIDEO
+    ASSERT_EQ(startExport.size(), 1);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Return); // nothing while exporting
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape); // the round cancel button
+    EXPECT_EQ(startExport.size(), 1);
+    EXPECT_EQ(cancel.size(), 1);
+    m_pForm->setStatusPaneConvertedResults();
+    QTest::keyClick(m_pForm.get(), Qt::Key_Escape); // no CANCEL on the results
+    EXPECT_EQ(start.size(), 1);
+    QTest::keyClick(m_pForm.get(), Qt::Key_Return); // RESTART
+    EXPECT_EQ(clear.size(), 1);
+    EXPECT_EQ(start.size(), 2);
+
+    for (const char* pName : {"tbRefresh", "tbCancel"})
+        EXPECT_FALSE(m_pForm->findChild<QToolButton*>(QString::fromLatin1(pName))->toolTip().isEmpty()) << pName;
+}
+
 TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
 {
     LoadOneDay();
@@ -288,5 +364,19 @@ TEST_F(VideosFoundFrmTest, RussianTitlesTakeThePluralFormOfTheTotal)
     for (const auto& testCase : cases)
         EXPECT_EQ(CVideosFoundFrm::resultsTitle(testCase.exported, testCase.total), QString::fromUtf8(testCase.title))
             << testCase.exported << " of " << testCase.total;
+    // The hour words, whose English sources differ from the Russian forms.
+    const struct {
+        quint64 seconds;
+        bool bAfterFrom;
+        const char* text;
+    } durations[] = {
+        {3600, false, "1 час "}, {3600, true, "1 часа "}, {21 * 3600, false, "21 час "},
+        {21 * 3600, true, "21 часа "}, {3 * 3600, false, "3 часа "}, {3 * 3600, true, "3 часов "},
+        {5 * 3600 + 120, false, "5 часов 2 мин "},
+    };
+    for (const auto& duration : durations)
+        EXPECT_EQ(KcForms::CDateVisualPaneCenter::durationText(duration.seconds, duration.bAfterFrom),
+                  QString::fromUtf8(duration.text))
+            << duration.seconds << " " << duration.bAfterFrom;
     QCoreApplication::removeTranslator(&translator);
 }

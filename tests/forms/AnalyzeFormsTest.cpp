@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
@@ -71,6 +72,10 @@ TEST(AnalyzeFilesFrmTest, RoundButtonAsksToCancel)
 
     pButton->click();
     EXPECT_EQ(cancel.count(), 1);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(cancel.count(), 2);
+    EXPECT_FALSE(pButton->toolTip().isEmpty());
+    EXPECT_EQ(pButton->focusPolicy(), Qt::NoFocus);
 }
 
 TEST(AnalyzeErrorsFrmTest, NextFormDecidesTheButtonsAndWhereContinueLeads)
@@ -109,6 +114,13 @@ TEST(AnalyzeErrorsFrmTest, NextFormDecidesTheButtonsAndWhereContinueLeads)
             pCancel->click();
             EXPECT_EQ(start.count(), c.expectedSignal == 0 ? 2 : 1) << c.next;
         }
+
+        // The keys: Enter for CONTINUE (or RESTART), Escape for CANCEL where it is shown.
+        const int nStarts = start.count();
+        QTest::keyClick(&form, Qt::Key_Return);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        EXPECT_EQ(found.count() + converted.count(), c.expectedSignal == 0 ? 0 : 2) << c.next;
+        EXPECT_EQ(start.count() - nStarts, (c.expectedSignal == 0 ? 1 : 0) + (c.bCancelShown ? 1 : 0)) << c.next;
     }
 }
 

@@ -172,7 +172,7 @@ TEST(DateVisualPaneTest, LostTimeAndGaps)
          0,
          3725,
          {},
-         QStringLiteral("<html>Lost: <font color=#DD4B4B>1 hour 3 min </font> from 1 hours 3 min </html>"),
+         QStringLiteral("<html>Lost: <font color=#DD4B4B>1 hour 3 min </font> from 1 hour 3 min </html>"),
          {{0, 649}}},
         {"a part that ends before it starts covers nothing",
          0,
@@ -214,7 +214,9 @@ TEST(DateVisualPaneTest, DurationTexts)
         {600, false, QStringLiteral("10 min ")},
         {601, false, QStringLiteral("11 min ")}, // beyond ten minutes, whole minutes rounded up
         {3725, false, QStringLiteral("1 hour 3 min ")},
-        {3600, true, QStringLiteral("1 hours ")}, // the form a translation uses after "from"
+        {3600, true, QStringLiteral("1 hour ")}, // English grammar after "from" as well
+        {21 * 3600, false, QStringLiteral("21 hours ")},
+        {21 * 3600 + 60, true, QStringLiteral("21 hours 1 min ")},
         {7200, false, QStringLiteral("2 hours ")},
         {86400, true, QStringLiteral("24 hours ")},
         {0, false, QString()},

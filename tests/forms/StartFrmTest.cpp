@@ -1,3 +1,4 @@
+#include "FolderDialog.h"
 #include "Look.h"
 #include "StartFrm.h"
 
@@ -11,6 +12,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -249,13 +251,15 @@ namespace {
 
 // Answers the modal folder dialog that pbBrowse opens, once it is up.
 void answerFolderDialog(CStartFrm& form, const QString& qsFolder, bool& bDropsWhileOpen,
-                        QFileDialog::FileMode& mode)
+                        QFileDialog::FileMode& mode, QString* pOpenedIn = nullptr)
 {
-    QTimer::singleShot(0, [&form, qsFolder, &bDropsWhileOpen, &mode] {
+    QTimer::singleShot(0, [&form, qsFolder, &bDropsWhileOpen, &mode, pOpenedIn] {
         auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(pDialog, nullptr);
         bDropsWhileOpen = form.acceptDrops();
         mode = pDialog->fileMode();
+        if (pOpenedIn)
+            *pOpenedIn = pDialog->directory().absolutePath();
         if (qsFolder.isEmpty()) {
             pDialog->reject();
             return;
@@ -275,15 +279,23 @@ TEST(StartFrmTest, BrowseOffersFoldersOnlyAndHandsTheChosenFolderOn)
     SSignalLog log(form);
     bool bDropsWhileOpen = true;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QString qsOpenedIn;
 
-    answerFolderDialog(form, folder.path(), bDropsWhileOpen, mode);
+    // The first dialog of a run opens in the home folder, the next in the folder chosen last.
+    KcForms::FolderDialog::setLastFolder(QString());
+    answerFolderDialog(form, folder.path(), bDropsWhileOpen, mode, &qsOpenedIn);
     form.findChild<QPushButton*>(QStringLiteral("pbBrowse"))->click();
 
+    EXPECT_EQ(qsOpenedIn, QDir::homePath());
     EXPECT_EQ(mode, QFileDialog::Directory);
     EXPECT_FALSE(bDropsWhileOpen);
     EXPECT_TRUE(form.acceptDrops());
     EXPECT_EQ(log.names, kSearchSignals);
     EXPECT_EQ(log.paths, QStringList{folder.path()});
+
+    answerFolderDialog(form, QString(), bDropsWhileOpen, mode, &qsOpenedIn);
+    form.findChild<QPushButton*>(QStringLiteral("pbBrowse"))->click();
+    EXPECT_EQ(qsOpenedIn, QDir(folder.path()).absolutePath());
 }
 
 TEST(StartFrmTest, CancelledBrowseChangesNothing)
@@ -299,4 +311,28 @@ TEST(StartFrmTest, CancelledBrowseChangesNothing)
     EXPECT_FALSE(bDropsWhileOpen);
     EXPECT_TRUE(form.acceptDrops());
     EXPECT_TRUE(log.names.isEmpty());
+}
+
+TEST(StartFrmTest, KeysWorkTheButtonsThatAreOffered)
+{
+    CStartFrm form;
+    SSignalLog log(form);
+    for (QPushButton* pButton : form.findChildren<QPushButton*>())
+        EXPECT_EQ(pButton->focusPolicy(), Qt::NoFocus) << pButton->objectName().toStdString();
+
+    // Nothing found yet: CONTINUE and CANCEL are not offered.
+    QTest::keyClick(&form, Qt::Key_Return);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(log.names.isEmpty());
+
+    form.onDisplayKelmFilesCounter(3);
+    QTest::keyClick(&form, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(log.names, (QStringList{"activateKcAnalyzeFilesFrm", "startKelmFilesAnalyzing", "clearKelmFilesFound"}));
+
+    bool bDropsWhileOpen = true;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    answerFolderDialog(form, QString(), bDropsWhileOpen, mode);
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(mode, QFileDialog::Directory);
 }

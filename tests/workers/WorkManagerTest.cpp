@@ -172,10 +172,21 @@ TEST_F(WorkManagerTest, AnalysisWithoutUnusableFilesShowsTheVideosFound)
     EXPECT_EQ(m_manager.unitsPassed(), 2u);
     EXPECT_EQ(m_manager.loadedContent().size(), 2u);
     EXPECT_EQ(m_manager.exportedSrids().size(), 3u); // two days of CAM1, one of CAM2
-    // The found files are used up; the results stay for the export.
-    EXPECT_EQ(counter.last()[0].toULongLong(), 0u);
+    // The found files stay for another analysis (CANCEL on the videos found, then CONTINUE)...
+    EXPECT_EQ(counter.last()[0].toULongLong(), 2u);
+    EXPECT_EQ(m_manager.foundFiles().size(), 2);
+    m_manager.onStartKelmFilesAnalyzing();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(videosFound.size(), 2);
+    // ...until a new drop, which starts a new set, or RESTART.
+    QTemporaryDir other;
+    WriteRecording(other, "cam3.kelm", WithinOneDay("CAM3"));
+    Search({other.path()});
+    EXPECT_EQ(m_manager.foundFiles().size(), 1);
+    EXPECT_EQ(counter.last()[0].toULongLong(), 1u);
+    m_manager.onClearKelmFilesFound();
     EXPECT_TRUE(m_manager.foundFiles().isEmpty());
-    EXPECT_TRUE(m_manager.inputFiles().empty());
+    EXPECT_EQ(counter.last()[0].toULongLong(), 0u);
 }
 
 TEST_F(WorkManagerTest, AnalysisNamesTheUnusableFilesAndKeepsTheRest)
@@ -198,6 +209,9 @@ TEST_F(WorkManagerTest, AnalysisNamesTheUnusableFilesAndKeepsTheRest)
     EXPECT_EQ(errorsFrm[0][0].toString(), "These files will not be converted");
     EXPECT_EQ(errorsFrm[0][1].toStringList(), (QStringList{"broken.kelm", "refused.kelm"}));
     EXPECT_EQ(errorsFrm[0][2].value<KcUserDlgForm>(), KcForms::ufVideosFoundFrm);
+    // Each name with the first thing the analysis reported of it: an error, else a warning.
+    EXPECT_EQ(m_manager.unusableFileReasons(),
+              (QStringList{"Invalid RecordID value", "Video codec 'AnnexBH264Video' not supported"}));
     ASSERT_FALSE(fileErrors.isEmpty());
     EXPECT_EQ(fileErrors[0][0].toULongLong(), 0u);
     EXPECT_TRUE(fileErrors[0][1].toString().endsWith("broken.kelm"));

@@ -3,6 +3,7 @@
 // program itself (the same application object, start-up and window); only the user is played.
 //
 //   kelmconverter-tour run <recordings folder> <screenshot folder>
+//   kelmconverter-tour look <recordings folder> <screenshot folder>   (stops at the videos found)
 //   kelmconverter-tour grab <png file>     (the whole screen, for a program started apart)
 //
 // It sits next to kelmconverter, so it finds the same translation and writes the same log.
@@ -80,8 +81,9 @@ bool grabScreen(const QString& qsPath)
 
 class CTour {
 public:
-    CTour(KcMain::CKelmConverterApp& app, const QString& qsRecordings, const QDir& shots)
-        : m_app(app)
+    CTour(KcMain::CKelmConverterApp& app, const QString& qsRecordings, const QDir& shots, bool bLookOnly)
+        : m_bLookOnly(bLookOnly)
+        , m_app(app)
         , m_qsRecordings(qsRecordings)
         , m_shots(shots)
     {
@@ -121,6 +123,8 @@ public:
         settle();
         if (!shot("04-videos-found"))
             return false;
+        if (m_bLookOnly)
+            return true;
 
         auto* pCreate = pVideos->findChild<QPushButton*>(QStringLiteral("pbCreateVideo"));
         if (!pCreate || !pCreate->isEnabled())
@@ -181,6 +185,7 @@ private:
             pPushButton->click();
     }
 
+    bool m_bLookOnly;
     KcMain::CKelmConverterApp& m_app;
     QString m_qsRecordings;
     QDir m_shots;
@@ -189,6 +194,7 @@ private:
 int usage()
 {
     out() << "usage: kelmconverter-tour run <recordings folder> <screenshot folder>\n"
+             "       kelmconverter-tour look <recordings folder> <screenshot folder>   (up to the videos found)\n"
              "       kelmconverter-tour grab <png file>\n";
     return 2;
 }
@@ -202,7 +208,9 @@ int main(int argc, char* argv[])
         QGuiApplication app(argc, argv);
         return grabScreen(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     }
-    if (qsMode != QLatin1String("run") || argc != 4)
+    // "look" stops at the videos found, for the pages of a large folder without its export.
+    const bool bLookOnly = qsMode == QLatin1String("look");
+    if ((qsMode != QLatin1String("run") && !bLookOnly) || argc != 4)
         return usage();
 
     const QString qsRecordings = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
@@ -229,7 +237,7 @@ int main(int argc, char* argv[])
 
     bool bToured = false;
     QTimer::singleShot(0, &app, [&] {
-        CTour tour(app, qsRecordings, shots);
+        CTour tour(app, qsRecordings, shots, bLookOnly);
         bToured = tour.run();
         // As the user closes the window: the question is answered yes and the program ends once
         // no job runs.
