@@ -9,6 +9,7 @@
 #include "SizeText.h"
 #include "SridVisualHeader.h"
 #include "VideosFoundFrm.h"
+#include "WorkManager.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -320,6 +321,25 @@ TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
     // Reports for batches without a pane are ignored.
     m_pForm->onFragmentExportingFinished(0);
     m_pForm->onFragmentExportingFinished(ulBatch + 7);
+}
+
+// A day that came out incomplete (an input gone, a track missing) is not shown as done.
+TEST_F(VideosFoundFrmTest, ADayWithProblemsShowsFailedAndAWholeOneExported)
+{
+    LoadOneDay();
+    for (const int nOutcome : {int(KcWorkers::CWorkManager::doCreated), int(KcWorkers::CWorkManager::doCreatedWithProblems),
+                               int(KcWorkers::CWorkManager::doNotCreated)}) {
+        m_pForm->setMode(CVideosFoundFrm::mdExporting);
+        ASSERT_TRUE(m_pForm->initVisualArea());
+        const ulong ulBatch = m_entries.begin()->second.batchId;
+        m_pForm->onFragmentExportingStarted(ulBatch);
+        m_pForm->onFragmentExportOutcome(ulBatch, nOutcome, QStringLiteral("input gone"));
+        m_pForm->onFragmentExportingFinished(ulBatch);
+        EXPECT_EQ(m_pForm->batchPane(ulBatch)->state(), nOutcome == KcWorkers::CWorkManager::doCreated
+                                                             ? CDateVisualPane::stExported
+                                                             : CDateVisualPane::stFailed)
+            << nOutcome;
+    }
 }
 
 TEST(ResultsTitleTest, EnglishTitlesFollowTheCounts)
