@@ -15,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace KcCliTest {
@@ -222,6 +223,8 @@ TEST_F(ConvertCommandTest, DaysThatLackSomethingSayWhatAndFailTheRun)
     }
 }
 
+QByteArray StartAndStopAfterTheFirstDay(QProcess& child, const QString& qsProgram, const QStringList& slArguments);
+
 class ConvertChildTest : public ConvertCommandTest {
 protected:
     void SetUp() override
@@ -230,6 +233,40 @@ protected:
         ASSERT_TRUE(m_programDir.isValid());
         m_qsProgram = CopyOfKelmconv(m_programDir);
         m_qsLog = QDir(m_programDir.path()).filePath("KelmConverter.log");
+    }
+
+    // Starts a conversion of the folder in a child and sends it the signal while it writes the
+    // day after the first one. The export is fast and this machine may be busy: the child runs
+    // in short slices and its progress is looked at only while it is stopped, so that the next
+    // day is still being written when the signal arrives, however late this process gets to see
+    // the line. False (with the reason) when the child could not be caught there.
+    bool SignalAfterTheFirstDay(QProcess& child, const QStringList& arguments, int nSignal, QByteArray& progress)
+    {
+        progress = StartAndStopAfterTheFirstDay(child, m_qsProgram, arguments);
+        const pid_t pid = pid_t(child.processId());
+        if (!progress.contains("[day 1/3 ") || child.state() != QProcess::Running) {
+            progress += "\n(the export ended before it could be interrupted)";
+            ::kill(pid, SIGCONT);
+            child.waitForFinished(kChildWaitMs);
+            return false;
+        }
+        ::kill(pid, nSignal);
+        ::kill(pid, SIGCONT);
+        const bool bFinished = child.waitForFinished(kChildWaitMs);
+        progress += child.readAllStandardError();
+        return bFinished;
+    }
+
+    static QByteArray Contents(const QString& qsPath)
+    {
+        QFile file(qsPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static ino_t Inode(const QString& qsPath)
+    {
+        struct stat info {};
+        return ::stat(qsPath.toLocal8Bit().constData(), &info) == 0 ? info.st_ino : 0;
     }
 
     QTemporaryDir m_programDir;
