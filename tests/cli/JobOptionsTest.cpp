@@ -58,6 +58,7 @@ TEST(JobOptionsTest, UsageErrorsEndWithStatusTwoAndTheUsage)
         {"scan", "--tz", "Mars/Olympus", "x"},
         {"scan", "--out", "dir", "x"}, // convert's options are not scan's
         {"scan", "--only", "key", "x"},
+        {"scan", "--skip-existing", "x"},
         {"convert", "--out"},
         {"convert", "--only", "x"}, // the key takes the path: no path left
         {"convert", "--bogus", "x"},
