@@ -444,5 +444,75 @@ TEST_F(ConvertChildTest, ASecondInterruptWhileStoppingExitsAtOnceWithoutTheParti
     EXPECT_TRUE(ReadFile(m_qsLog).contains("Interrupted again while stopping: exiting at once"));
 }
 
+TEST_F(ConvertChildTest, ReRunsNeverLeaveHalfADayNorLoseAFinishedOne)
+{
+    const QString qsLong = QDir(m_dir.path()).filePath("long");
+    WriteLongRecording(qsLong, 6);
+    const QStringList convert = {"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", qsLong};
+    const QString qsFirstDay = QDir(m_qsOut).filePath("Converted/2001/Camera1/2001_1_01.03.26_09.00-09.01.mp4");
+
+    // Killed in the middle of the second day: nothing but the first day has a final name.
+    {
+        QProcess child;
+        QByteArray progress;
+        ASSERT_TRUE(SignalAfterTheFirstDay(child, convert, SIGKILL, progress)) << progress.toStdString();
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+        for (const QString& qsFile : FilesUnder(m_qsOut))
+            EXPECT_TRUE(qsFile == qsFirstDay || qsFile.endsWith(".mp4.part")) << qsFile.toStdString();
+        EXPECT_EQ(Mp4Problems(qsFirstDay), "");
+    }
+
+    // Resumed: the finished day is left alone, the others are written and no partial file stays.
+    const QByteArray firstDay = Contents(qsFirstDay);
+    const ino_t firstDayInode = Inode(qsFirstDay);
+    const SRun resumed = RunKelmconv(QStringList(convert) << "--skip-existing");
+    ASSERT_EQ(resumed.status, 0) << resumed.err.toStdString();
+    QJsonObject result = JsonObjectOf(resumed.out);
+    EXPECT_EQ(result["skipped"].toVariant().toStringList(), QStringList{qsFirstDay});
+    EXPECT_EQ(result["created"].toInt(), 3);
+    EXPECT_EQ(result["total"].toInt(), 3);
+    EXPECT_TRUE(resumed.err.contains("skipped, the file exists: " + qsFirstDay)) << resumed.err.toStdString();
+    const QStringList files = result["files"].toVariant().toStringList();
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_EQ(files.first(), qsFirstDay);
+    QStringList sorted = files;
+    sorted.sort();
+    EXPECT_EQ(FilesUnder(m_qsOut), sorted);
+    EXPECT_EQ(Contents(qsFirstDay), firstDay);
+    EXPECT_EQ(Inode(qsFirstDay), firstDayInode);
+    for (const QString& qsFile : files)
+        EXPECT_EQ(Mp4Problems(qsFile), "") << qsFile.toStdString();
+
+    // A re-run cancelled in the second day keeps that day's earlier file byte for byte.
+    std::vector<QByteArray> before;
+    for (const QString& qsFile : files)
+        before.push_back(Contents(qsFile));
+    {
+        QProcess child;
+        QByteArray progress;
+        ASSERT_TRUE(SignalAfterTheFirstDay(child, convert, SIGINT, progress)) << progress.toStdString();
+        EXPECT_EQ(child.exitCode(), 3) << progress.toStdString();
+        result = JsonObjectOf(QString::fromUtf8(child.readAllStandardOutput()));
+        EXPECT_TRUE(result["cancelled"].toBool());
+        // Only what this run finished counts, not the earlier run's files.
+        EXPECT_LT(result["created"].toInt(), 3);
+    }
+    EXPECT_EQ(FilesUnder(m_qsOut), sorted);
+    for (int i = 1; i < files.size(); ++i)
+        EXPECT_TRUE(Contents(files[i]) == before[size_t(i)]) << files[i].toStdString();
+
+    // A re-run that ends replaces every day with its new file.
+    std::vector<ino_t> inodes;
+    for (const QString& qsFile : files)
+        inodes.push_back(Inode(qsFile));
+    const SRun replaced = RunKelmconv(convert);
+    ASSERT_EQ(replaced.status, 0) << replaced.err.toStdString();
+    EXPECT_EQ(FilesUnder(m_qsOut), sorted);
+    for (int i = 0; i < files.size(); ++i) {
+        EXPECT_NE(Inode(files[i]), inodes[size_t(i)]) << files[i].toStdString();
+        EXPECT_EQ(Mp4Problems(files[i]), "") << files[i].toStdString();
+    }
+}
+
 } // namespace
 } // namespace KcCliTest
