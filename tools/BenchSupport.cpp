@@ -113,6 +113,27 @@ STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function
     return {times.front(), times[times.size() / 2]};
 }
 
+SIoCounters ReadIoCounters(const std::string& path)
+{
+    SIoCounters counters;
+    std::ifstream io(path);
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "syscr:")
+            counters.readCalls = value;
+        else if (key == "syscw:")
+            counters.writeCalls = value;
+        else if (key == "rchar:")
+            counters.bytesRead = value;
+        else if (key == "wchar:")
+            counters.bytesWritten = value;
+        else if (key == "read_bytes:")
+            counters.diskBytesRead = value;
+    }
+    return counters;
+}
+
 bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
 {
     run = SProcessRun();
@@ -137,21 +158,12 @@ bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
     if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0)
         return false;
     run.seconds = Seconds(std::chrono::steady_clock::now() - start);
-    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-    std::string key;
-    uint64_t value = 0;
-    while (io >> key >> value) {
-        if (key == "syscr:")
-            run.readCalls = value;
-        else if (key == "syscw:")
-            run.writeCalls = value;
-        else if (key == "rchar:")
-            run.bytesRead = value;
-        else if (key == "wchar:")
-            run.bytesWritten = value;
-        else if (key == "read_bytes:")
-            run.diskBytesRead = value;
-    }
+    const SIoCounters io = ReadIoCounters("/proc/" + std::to_string(pid) + "/io");
+    run.readCalls = io.readCalls;
+    run.writeCalls = io.writeCalls;
+    run.bytesRead = io.bytesRead;
+    run.bytesWritten = io.bytesWritten;
+    run.diskBytesRead = io.diskBytesRead;
     int status = 0;
     struct rusage usage {};
     if (::wait4(pid, &status, 0, &usage) != pid)

@@ -50,6 +50,24 @@ bool DropPageCache();
 // before every timed run, and there is no warm-up. A failed run ends the program.
 STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run);
 
+// A process's I/O so far, from the kernel's accounting ("/proc/self/io", "/proc/<pid>/io").
+struct SIoCounters {
+    uint64_t readCalls = 0;     // syscr: read-like system calls (read, pread, ...)
+    uint64_t writeCalls = 0;    // syscw
+    uint64_t bytesRead = 0;     // rchar: through those calls, cached or not
+    uint64_t bytesWritten = 0;  // wchar
+    uint64_t diskBytesRead = 0; // read_bytes: what had to come from the storage
+
+    SIoCounters operator-(const SIoCounters& other) const
+    {
+        return {readCalls - other.readCalls, writeCalls - other.writeCalls, bytesRead - other.bytesRead,
+                bytesWritten - other.bytesWritten, diskBytesRead - other.diskBytesRead};
+    }
+};
+
+// All zero when the file cannot be read.
+SIoCounters ReadIoCounters(const std::string& path);
+
 // What one run of a whole program cost, from the kernel's accounting of the process.
 struct SProcessRun {
     double seconds = 0;

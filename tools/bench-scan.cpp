@@ -68,33 +68,10 @@ SOptions ParseOptions(int argc, char** argv)
     return options;
 }
 
-// This process's read calls and bytes so far, from the kernel's accounting.
-struct SIoCounters {
-    uint64_t readCalls = 0;
-    uint64_t bytesRead = 0;     // cached or not
-    uint64_t diskBytesRead = 0; // what came from the storage
-
-    SIoCounters operator-(const SIoCounters& other) const
-    {
-        return {readCalls - other.readCalls, bytesRead - other.bytesRead, diskBytesRead - other.diskBytesRead};
-    }
-};
-
-SIoCounters IoCounters()
+// This process's read calls and bytes so far.
+KcBench::SIoCounters IoCounters()
 {
-    SIoCounters counters;
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    uint64_t value = 0;
-    while (io >> key >> value) {
-        if (key == "syscr:")
-            counters.readCalls = value;
-        else if (key == "rchar:")
-            counters.bytesRead = value;
-        else if (key == "read_bytes:")
-            counters.diskBytesRead = value;
-    }
-    return counters;
+    return KcBench::ReadIoCounters("/proc/self/io");
 }
 
 // Counts what a load reports, so that every run is checked to have loaded the whole material.
@@ -222,10 +199,10 @@ int main(int argc, char** argv)
     KELMNameSpace::CKELMStorage storage;
     CCountingSync sync;
     storage.SetContentLoadEventSync(&sync);
-    SIoCounters perLoad;
+    KcBench::SIoCounters perLoad;
     auto load = [&]() {
         sync = CCountingSync();
-        const SIoCounters before = IoCounters();
+        const KcBench::SIoCounters before = IoCounters();
         UtilsNameSpace::SErrorInfo error;
         const bool bOk = storage.LoadContent(widePaths, &error);
         perLoad = IoCounters() - before;
