@@ -398,7 +398,6 @@ bool CWorkManager::startAnalyzer()
     m_state = wsAnalyzing;
     m_cancelFlag.store(0);
     m_blackList.clear();
-    m_analysisWarnings.clear();
     m_fileErrors.clear();
     m_fileWarnings.clear();
     m_slUnusableReasons.clear();
@@ -497,7 +496,7 @@ void CWorkManager::settleBlackList()
         blackList.push_back(index);
         QString qsReason = m_fileErrors.value(qsPath);
         if (qsReason.isEmpty())
-            qsReason = m_fileWarnings.value(qsPath);
+            qsReason = m_fileWarnings.value(qsPath).value(0);
         if (qsReason.isEmpty())
             qsReason = tr("No video or audio that can be converted");
         m_slUnusableReasons.append(qsReason);
@@ -680,7 +679,7 @@ void CWorkManager::onFileError(ulong ulContext, QString qsFileName, QString qsEr
     logWrite(KcLog::ERROR, kTagANR, QStringLiteral("ER-%1: %2. file: %3").arg(nCode).arg(qsError, qsFileName));
     // During an export the context is the day; what the analysis already said of the file (a cut
     // last record, say) was taken into account when the day was cut, so it is no new problem.
-    if (m_state == wsExporting && !m_analysisWarnings.contains(qsFileName + QLatin1Char('\n') + qsError))
+    if (m_state == wsExporting && !m_fileWarnings.value(qsFileName).contains(qsError))
         noteDayProblem(ulContext, qsError + QStringLiteral(" (") + qsFileName + QLatin1Char(')'));
     if (m_state == wsAnalyzing && !m_fileErrors.contains(qsFileName))
         m_fileErrors.insert(qsFileName, qsError);
@@ -691,9 +690,7 @@ void CWorkManager::onFileWarning(ulong ulContext, QString qsFileName, QString qs
 {
     logWrite(KcLog::WARNING, kTagANR, QStringLiteral("WR-%1: %2. File: %3").arg(nCode).arg(qsWarning, qsFileName));
     if (m_state == wsAnalyzing)
-        m_analysisWarnings.insert(qsFileName + QLatin1Char('\n') + qsWarning);
-    if (m_state == wsAnalyzing && !m_fileWarnings.contains(qsFileName))
-        m_fileWarnings.insert(qsFileName, qsWarning);
+        m_fileWarnings[qsFileName].append(qsWarning);
     emit fileWarning(ulContext, qsFileName, qsWarning, nCode);
 }
 

@@ -194,9 +194,10 @@ private:
     std::vector<std::wstring> m_inputFiles;
     QSet<QString> m_foundFiles;
     KELMNameSpace::BlackList m_blackList;
-    // What the analysis reported of single files, by path, and which input files it got through.
+    // What the analysis reported of single files, by path (the first error, every warning), and
+    // which input files it got through. An export does not count those warnings again.
     QHash<QString, QString> m_fileErrors;
-    QHash<QString, QString> m_fileWarnings;
+    QHash<QString, QStringList> m_fileWarnings;
     std::vector<bool> m_filesRead;
     QStringList m_slUnusableReasons;
     KELMNameSpace::CKELMStorage m_storage;
@@ -209,7 +210,6 @@ private:
         QString qsFirstProblem;
     };
     QMap<ulong, SDayReport> m_dayReports;  // of the running export, by batch
-    QSet<QString> m_analysisWarnings;      // "file\nwarning" of the last analysis: no news to an export
 
     QPointer<QThread> m_pWorkerThread; // the thread of the running analysis or export
     std::function<void()> m_quitHandler;
