@@ -65,7 +65,6 @@ CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream
     connect(&manager, &CWorkManager::updateProgressBar, this, &CProgressPrinter::onProgressBar);
     connect(&manager, &CWorkManager::exportingProgress, this, &CProgressPrinter::onExportingProgress);
     connect(&manager, &CWorkManager::fragmentExportStarted, this, &CProgressPrinter::onFragmentStarted);
-    connect(&manager, &CWorkManager::fragmentExportFinished, this, &CProgressPrinter::onFragmentFinished);
     connect(&manager, &CWorkManager::exportError, this, &CProgressPrinter::onExportError);
     connect(&manager, &CWorkManager::fragmentExportOutcome, this, &CProgressPrinter::onFragmentOutcome);
     connect(&manager, &CWorkManager::fileError, this, &CProgressPrinter::onFileError);
@@ -206,28 +205,21 @@ void CProgressPrinter::onFragmentStarted(ulong ulFragmentID)
     drawExport();
 }
 
+// "done", "done with problems: <first reason>" or "not created: <reason>", told right before the
+// day ends; on a terminal, where the bar shows the progress, only the days that did not come out
+// whole get a line.
 void CProgressPrinter::onFragmentOutcome(ulong ulFragmentID, int nOutcome, QString qsReason)
 {
-    m_dayOutcomes.insert(ulFragmentID, {nOutcome, qsReason});
-}
-
-// "done", "done with problems: <first reason>" or "not created: <reason>"; on a terminal, where
-// the bar shows the progress, only the days that did not come out whole get a line.
-void CProgressPrinter::onFragmentFinished(ulong ulFragmentID)
-{
-    const auto outcome = m_dayOutcomes.constFind(ulFragmentID);
-    const int nOutcome = outcome == m_dayOutcomes.constEnd() ? int(KcWorkers::CWorkManager::doCreated) : outcome->first;
-    if (m_mode == EProgressMode::Quiet && nOutcome == KcWorkers::CWorkManager::doCreated)
-        return;
-    if (m_bTerminal && m_mode != EProgressMode::Verbose && nOutcome == KcWorkers::CWorkManager::doCreated)
+    const bool bWhole = nOutcome == KcWorkers::CWorkManager::doCreated;
+    if (bWhole && (m_mode == EProgressMode::Quiet || (m_bTerminal && m_mode != EProgressMode::Verbose)))
         return;
     const auto it = m_days.constFind(ulFragmentID);
     const QString qsName = it == m_days.constEnd() ? QString() : QLatin1Char(' ') + it->qsFileName;
     QString qsStatus = QStringLiteral("done");
     if (nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems)
-        qsStatus = QStringLiteral("done with problems: ") + outcome->second;
+        qsStatus = QStringLiteral("done with problems: ") + qsReason;
     else if (nOutcome == KcWorkers::CWorkManager::doNotCreated)
-        qsStatus = QStringLiteral("not created: ") + outcome->second;
+        qsStatus = QStringLiteral("not created: ") + qsReason;
     printLine(QStringLiteral("[%1]%2 %3").arg(dayText(ulFragmentID), qsName, qsStatus));
     if (m_bTerminal && m_bExporting)
         drawExport();

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "JobOptions.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
 #include <QTextStream>
-
-#include <utility>
-#include "JobOptions.h"
 
 namespace KcWorkers {
 class CWorkManager;
@@ -63,7 +62,6 @@ private slots:
     void onExportingProgress(int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal,
                              double fEstimatedTime);
     void onFragmentStarted(ulong ulFragmentID);
-    void onFragmentFinished(ulong ulFragmentID);
     void onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
     void onFragmentOutcome(ulong ulFragmentID, int nOutcome, QString qsReason);
     void onFileError(ulong ulContext, QString qsFileName, QString qsError, int nCode);
@@ -88,7 +86,6 @@ private:
     ulong m_ulBatch = 0;
     double m_fEstimate = -1;
     QMap<ulong, SPlannedDay> m_days;
-    QMap<ulong, std::pair<int, QString>> m_dayOutcomes; // the manager's outcome and reason of each day
 };
 
 } // namespace KcCli

@@ -1,7 +1,5 @@
 #include "WorkSession.h"
 
-#include <QDateTime>
-
 #include "ErrorInfo.h"
 #include "Log.h"
 
