@@ -59,8 +59,12 @@ int SearchAndAnalyze(CWorkSession& session, const QStringList& slPaths, const ch
     QStringList slMissing;
     const QStringList slExisting = ExistingPaths(slPaths, slMissing);
     for (const QString& qsPath : slMissing) {
-        progress.printLine(qsPrefix + QStringLiteral("no such file or folder: %1").arg(qsPath));
-        slProblems << QStringLiteral("no such file or folder: %1").arg(qsPath);
+        // A name given in bytes that are not UTF-8 reaches us already changed and cannot be opened.
+        const QString qsText = qsPath.contains(QChar::ReplacementCharacter)
+                                   ? QStringLiteral("skipped: %1: the name is not valid UTF-8").arg(qsPath)
+                                   : QStringLiteral("no such file or folder: %1").arg(qsPath);
+        progress.printLine(qsPrefix + qsText);
+        slProblems << qsText;
     }
     qsProblem = slProblems.join(QStringLiteral("; "));
     if (slExisting.isEmpty())

@@ -191,6 +191,9 @@ TEST_F(ScanCommandTest, NothingFoundEndsWithStatusOne)
         // A path that is not there is named as such, not as a folder without recordings.
         {{"scan", "--json", qsMissing}, "no such file or folder: " + qsMissing, "no such file or folder: " + qsMissing},
         {{"scan", "-q", qsMissing, qsEmpty}, "", "no such file or folder: " + qsMissing},
+        // Bytes that are not UTF-8 arrive as U+FFFD: the name cannot be opened.
+        {{"scan", "--json", qsEmpty + QStringLiteral("/\uFFFD.kelm")},
+         "skipped: " + qsEmpty + QStringLiteral("/\uFFFD.kelm: the name is not valid UTF-8"), "not valid UTF-8"},
     };
     for (const auto& c : cases) {
         const SRun run = RunKelmconv(c.arguments);
