@@ -3,6 +3,7 @@
 #include "AppLogScope.h"
 #include "Commands.h"
 #include "DayText.h"
+#include "DisplayText.h"
 #include "InterruptWatcher.h"
 #include "JobFlow.h"
 #include "JobOptions.h"
@@ -21,6 +22,7 @@
 
 namespace KcCli {
 
+using KcCore::CDisplayText;
 using KcWorkers::ExportedSrids;
 using KcWorkers::SExportEntry;
 using KcWorkers::toQString;
@@ -72,9 +74,9 @@ bool CheckFreeSpace(const QString& qsLocation, quint64 ullNeeded, CProgressPrint
         return true;
     KcLog::logWrite(KcLog::WARNING, QStringLiteral("WM"),
                     QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
-                        .arg(SizeText(ullNeeded), SizeText(ullAvailable)));
+                        .arg(CDisplayText::size(ullNeeded), CDisplayText::size(ullAvailable)));
     qsProblem = QStringLiteral("out of disk space: the days need %1, %2 is available on %3")
-                    .arg(SizeText(ullNeeded), SizeText(ullAvailable), storage.rootPath());
+                    .arg(CDisplayText::size(ullNeeded), CDisplayText::size(ullAvailable), storage.rootPath());
     progress.printLine(QStringLiteral("kelmconv convert: ") + qsProblem);
     return false;
 }

@@ -1,5 +1,6 @@
 #include "DayText.h"
 
+#include "DisplayText.h"
 #include "TimeUtil.h"
 
 #include <QDateTime>
@@ -19,52 +20,11 @@ QDateTime AsUtc(quint64 ullSeconds)
 
 } // namespace
 
-QString SizeText(quint64 ullBytes)
-{
-    constexpr quint64 kGb = quint64(1) << 30;
-    constexpr quint64 kMb = quint64(1) << 20;
-    constexpr quint64 kKb = quint64(1) << 10;
-
-    if (ullBytes >= 1048576000u) {
-        if (ullBytes % kGb >= 10485760u)
-            return QStringLiteral("%L1 Gb").arg(double(ullBytes) / double(kGb), 0, 'f', 2);
-        return QStringLiteral("%1 Gb").arg(ullBytes / kGb);
-    }
-    if (ullBytes >= 1024000u)
-        return QStringLiteral("%1 Mb").arg(ullBytes / kMb);
-    if (ullBytes >= 1000u)
-        return QStringLiteral("%1 Kb").arg(ullBytes / kKb);
-    return QStringLiteral("%1 Bytes").arg(ullBytes);
-}
-
-QString DurationText(quint64 ullSeconds, bool bAfterFrom)
-{
-    quint64 t = ullSeconds;
-    if (t > 600)
-        t = KcTime::CTimeUtil::roundUpToMinute(t);
-    const quint64 hours = t / 3600;
-    const quint64 minutes = (t / 60) % 60;
-    const quint64 seconds = t % 60;
-
-    // The panes' English: one form for "hour" in the ordinary case only, and the few/many forms
-    // (which a translation tells apart) both read "hours".
-    QStringList parts;
-    if (hours > 0) {
-        const bool bSingular = !bAfterFrom && (hours == 1 || hours == 21);
-        parts << QStringLiteral("%1 %2").arg(hours).arg(bSingular ? QStringLiteral("hour") : QStringLiteral("hours"));
-    }
-    if (minutes > 0)
-        parts << QStringLiteral("%1 min").arg(minutes);
-    if (seconds > 0)
-        parts << QStringLiteral("%1 sec").arg(seconds);
-    return parts.join(QLatin1Char(' '));
-}
-
 SDayText DescribeDay(const KcWorkers::SExportEntry& entry, int nCells)
 {
     const KELMNameSpace::SExportFragment& fragment = entry.fragment;
     SDayText text;
-    text.qsSize = SizeText(fragment.estimatedSize);
+    text.qsSize = KcCore::CDisplayText::size(fragment.estimatedSize);
     text.qsTimeLine = QString(nCells, kRecordedCell);
 
     if (fragment.startTime > fragment.endTime) {
@@ -87,7 +47,8 @@ SDayText DescribeDay(const KcWorkers::SExportEntry& entry, int nCells)
         return text;
 
     text.qsLost = QStringLiteral("Lost: %1 from %2")
-                      .arg(DurationText(text.ullLostSeconds, false), DurationText(text.ullSpanSeconds, true));
+                      .arg(KcCore::CDisplayText::duration(text.ullLostSeconds, false).trimmed(),
+                           KcCore::CDisplayText::duration(text.ullSpanSeconds, true).trimmed());
     for (const SGapSegment& segment : GapSegments(ullStart, ullStop, text.ullSpanSeconds, fragment.videoParts, nCells))
         text.qsTimeLine.replace(segment.first, segment.second - segment.first + 1,
                                 QString(segment.second - segment.first + 1, kGapCell));

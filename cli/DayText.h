@@ -13,12 +13,6 @@ namespace KcCli {
 // What a date pane of the desktop program shows of one camera and day, as console text: the same
 // figures, the same rounding, the same English words.
 
-// "0.98 Gb", "999 Kb", "12 Bytes" (decimal thresholds, binary divisors).
-QString SizeText(quint64 ullBytes);
-
-// "1 hour 3 min", "1 min 15 sec"; beyond ten minutes rounded up to whole minutes.
-QString DurationText(quint64 ullSeconds, bool bAfterFrom);
-
 // Runs of cells without video on a line of nCells cells over [ullStart, ullStop], each as
 // (first cell, last cell), both inclusive: the panes' own runs (see DayTimeline.h).
 using SGapSegment = KcWorkers::SGapSegment;
@@ -40,7 +34,7 @@ struct SDayText {
     QString qsSize;
     quint64 ullSpanSeconds = 0;
     quint64 ullLostSeconds = 0;
-    QString qsLost;     // "Lost: 56 min from 1 hours 4 min"; empty below the threshold
+    QString qsLost;     // "Lost: 56 min from 1 hour 4 min"; empty below the threshold
     QString qsTimeLine; // kTextTimeLineCells characters: '#' recorded, '.' missing
 };
 

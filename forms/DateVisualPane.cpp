@@ -4,7 +4,7 @@
 #include "DateVisualPaneTimeLine.h"
 #include "DayTimeline.h"
 #include "Look.h"
-#include "SizeText.h"
+#include "DisplayText.h"
 #include "TimeUtil.h"
 
 #include <QDateTime>
@@ -70,7 +70,7 @@ void CDateVisualPane::setData(const KcWorkers::SExportEntry& entry)
 {
     const KELMNameSpace::SExportFragment& fragment = entry.fragment;
 
-    m_pPlate->sizeLabel()->setText(CSizeText::text(fragment.estimatedSize));
+    m_pPlate->sizeLabel()->setText(KcCore::CDisplayText::size(fragment.estimatedSize));
 
     m_qsSrid = QString::fromStdWString(entry.srid);
     m_qsSubSourceKey = QString::fromStdWString(entry.subSourceKey);

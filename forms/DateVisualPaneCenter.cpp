@@ -1,8 +1,8 @@
 #include "DateVisualPaneCenter.h"
 
 #include "DateVisualPaneTimeLine.h"
+#include "DisplayText.h"
 #include "Look.h"
-#include "TimeUtil.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -78,48 +78,8 @@ void CDateVisualPaneCenter::setPlateEnabled(bool bEnabled)
 QString CDateVisualPaneCenter::lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds)
 {
     return QStringLiteral("<html>") + tr("Lost:") + QStringLiteral(" <font color=#") + Look::kLostTimeRgbHex
-        + QStringLiteral(">") + durationText(ullLostSeconds, false) + QStringLiteral("</font> ") + tr("from")
-        + QStringLiteral(" ") + durationText(ullSpanSeconds, true) + QStringLiteral("</html>");
-}
-
-QString CDateVisualPaneCenter::durationText(quint64 ullSeconds, bool bAfterFrom)
-{
-    quint64 t = ullSeconds;
-    // Beyond ten minutes the seconds are noise: show whole minutes, rounded up.
-    if (t > 600)
-        t = KcTime::CTimeUtil::roundUpToMinute(t);
-
-    const quint64 hours = t / 3600;
-    const quint64 minutes = (t / 60) % 60;
-    const quint64 seconds = t % 60;
-
-    // The hour words follow the Russian plural forms through their translations, while their
-    // English sources follow English: "from 1 hour" takes the Russian few form, "21 hour" the
-    // Russian singular, so those two get words of their own whose source reads right in English.
-    QString qsText;
-    if (hours > 0) {
-        QString qsWord;
-        if (hours == 1)
-            qsWord = bAfterFrom ? tr("hour", "after from") : tr("hour");
-        else if (hours == 21)
-            qsWord = bAfterFrom ? tr("hours") : tr("hours", "singular");
-        else if (!bAfterFrom && ((hours >= 2 && hours <= 4) || (hours >= 22 && hours <= 24)))
-            qsWord = tr("hours");
-        else
-            qsWord = QObject::tr("hours");
-        qsText += QString::number(hours) + QLatin1Char(' ') + qsWord + QLatin1Char(' ');
-    }
-    if (minutes > 0) {
-        const quint64 lastDigit = minutes % 10;
-        const bool bTeen = minutes >= 10 && minutes < 20;
-        const bool bOne = lastDigit == 1 && !bTeen;
-        const bool bFew = lastDigit >= 2 && lastDigit <= 4 && !bTeen;
-        const QString qsWord = (bOne || (!bAfterFrom && bFew)) ? tr("min") : QObject::tr("min");
-        qsText += QString::number(minutes) + QLatin1Char(' ') + qsWord + QLatin1Char(' ');
-    }
-    if (seconds > 0)
-        qsText += QString::number(seconds) + QLatin1Char(' ') + tr("sec");
-    return qsText;
+        + QStringLiteral(">") + KcCore::CDisplayText::duration(ullLostSeconds, false) + QStringLiteral("</font> ") + tr("from")
+        + QStringLiteral(" ") + KcCore::CDisplayText::duration(ullSpanSeconds, true) + QStringLiteral("</html>");
 }
 
 } // namespace KcForms

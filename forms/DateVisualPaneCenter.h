@@ -36,11 +36,8 @@ public:
     // Enables or disables the plate and darkens or restores the red of the lost-time figure.
     void setPlateEnabled(bool bEnabled);
 
-    // "Lost: 5 min from 2 hours 10 min " with the lost figure in red.
+    // "Lost: 5 min from 2 hours 10 min" with the lost figure in red.
     static QString lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds);
-    // "1 hour 3 min ", "1 min 15 sec"; the words follow Russian plural rules in translation, and
-    // the case after "from" takes other forms than the ordinary one.
-    static QString durationText(quint64 ullSeconds, bool bAfterFrom);
 
 private:
     QLabel* newLabel(const char* pObjectName, const QRect& geometry);

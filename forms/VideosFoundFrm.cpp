@@ -8,7 +8,7 @@
 #include "Log.h"
 #include "PageKeys.h"
 #include "Look.h"
-#include "SizeText.h"
+#include "DisplayText.h"
 #include "SridVisualHeader.h"
 #include "WorkManager.h"
 #include "Support.h"
@@ -481,7 +481,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
         }
     }
 
-    const QString qsSizeText = CSizeText::text(ullSize);
+    const QString qsSizeText = KcCore::CDisplayText::size(ullSize);
     if (llAvailable < 0 || qsRoot.isEmpty()) {
         m_ui->lbExclamation->show();
         m_ui->lbSizeInfo->setText(
@@ -495,7 +495,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
     }
 
     const QString qsVolume = volumeText(qsRoot);
-    const QString qsAvailableText = CSizeText::text(quint64(llAvailable));
+    const QString qsAvailableText = KcCore::CDisplayText::size(quint64(llAvailable));
     if (quint64(llAvailable) >= ullSize) {
         m_ui->lbExclamation->hide();
         m_ui->lbSizeInfo->setText(

@@ -164,7 +164,7 @@
     </message>
 </context>
 <context>
-    <name>KcForms::CSizeText</name>
+    <name>KcCore::CDisplayText</name>
     <message>
         <source>Gb</source>
         <translation>ГБ</translation>

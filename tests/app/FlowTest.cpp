@@ -9,7 +9,7 @@
 #include "DateVisualPane.h"
 #include "DateVisualPaneCenter.h"
 #include "Mp4Check.h"
-#include "SizeText.h"
+#include "DisplayText.h"
 #include "StartFrm.h"
 #include "TimeZoneSelector.h"
 #include "VideosFoundFrm.h"
@@ -147,7 +147,7 @@ TEST_F(FlowTest, ConvertsADroppedFolderFromTheStartPageToTheResults)
     ASSERT_NE(pMorning, nullptr);
     pMorning->deleteButton()->click();
     EXPECT_LT(Videos().totalSize(), ullAll);
-    EXPECT_TRUE(VideosLabel("lbSizeInfo")->text().contains(KcForms::CSizeText::text(Videos().totalSize())));
+    EXPECT_TRUE(VideosLabel("lbSizeInfo")->text().contains(KcCore::CDisplayText::size(Videos().totalSize())));
 
     // Another zone cuts the days anew: camera 1001 now crosses midnight, and every day is back.
     QComboBox* pZones = Videos().findChild<KcForms::CTimeZoneSelector*>()->comboBox();

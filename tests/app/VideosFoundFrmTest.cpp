@@ -6,7 +6,7 @@
 #include "DateVisualPane.h"
 #include "DateVisualPaneCenter.h"
 #include "KelmFilesAnalyzer.h"
-#include "SizeText.h"
+#include "DisplayText.h"
 #include "SridVisualHeader.h"
 #include "VideosFoundFrm.h"
 #include "WorkManager.h"
@@ -194,7 +194,7 @@ TEST_F(VideosFoundFrmTest, DeleteAndRestoreMoveTheTotalAndTheFreeSpaceVerdict)
     SExportEntry& entry = m_entries.begin()->second;
     ASSERT_TRUE(m_pForm->initVisualArea());
     ASSERT_GT(m_pForm->totalSize(), 0u);
-    const QString qsSize = KcForms::CSizeText::text(entry.fragment.estimatedSize);
+    const QString qsSize = KcCore::CDisplayText::size(entry.fragment.estimatedSize);
     EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Size on disk: ") + qsSize));
     EXPECT_TRUE(Label("lbSizeInfo")->text().contains(QStringLiteral("Available on ")));
     EXPECT_FALSE(Label("lbExclamation")->isVisible());
@@ -395,7 +395,7 @@ TEST_F(VideosFoundFrmTest, RussianTitlesTakeThePluralFormOfTheTotal)
         {5 * 3600 + 120, false, "5 часов 2 мин "},
     };
     for (const auto& duration : durations)
-        EXPECT_EQ(KcForms::CDateVisualPaneCenter::durationText(duration.seconds, duration.bAfterFrom),
+        EXPECT_EQ(KcCore::CDisplayText::duration(duration.seconds, duration.bAfterFrom),
                   QString::fromUtf8(duration.text))
             << duration.seconds << " " << duration.bAfterFrom;
     QCoreApplication::removeTranslator(&translator);

@@ -3,7 +3,6 @@
 #include "DayText.h"
 #include "ProgressPrinter.h"
 
-#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -11,10 +10,8 @@ namespace KcCliTest {
 namespace {
 
 using KcCli::DescribeDay;
-using KcCli::DurationText;
 using KcCli::GapSegments;
 using KcCli::SGapSegment;
-using KcCli::SizeText;
 
 KELMNameSpace::SMediaPart Part(double start, double end)
 {
@@ -22,51 +19,6 @@ KELMNameSpace::SMediaPart Part(double start, double end)
     part.startTime = start;
     part.endTime = end;
     return part;
-}
-
-TEST(DayTextTest, DurationsRoundBeyondTenMinutesAndTakeThePanesWords)
-{
-    struct SCase {
-        quint64 seconds;
-        bool bAfterFrom;
-        const char* pText;
-    };
-    const SCase cases[] = {
-        {75, false, "1 min 15 sec"},
-        {600, false, "10 min"},            // exactly ten minutes: not rounded
-        {601, false, "11 min"},            // rounded up to the next whole minute
-        {3725, false, "1 hour 3 min"},     // 3780 after rounding
-        {3600, true, "1 hours"},           // the case after "from" never takes the singular
-        {7200 + 59, false, "2 hours 1 min"},
-        {9, false, "9 sec"},
-        {0, false, ""},
-    };
-    for (const SCase& c : cases)
-        EXPECT_EQ(DurationText(c.seconds, c.bAfterFrom).toStdString(), c.pText) << c.seconds;
-}
-
-TEST(DayTextTest, SizesUseDecimalThresholdsAndBinaryDivisors)
-{
-    const QLocale previous;
-    QLocale::setDefault(QLocale::c());
-    struct SCase {
-        quint64 bytes;
-        const char* pText;
-    };
-    const SCase cases[] = {
-        {999, "999 Bytes"},
-        {1000, "0 Kb"},
-        {1023999, "999 Kb"},
-        {1024000, "0 Mb"},
-        {1048575999, "999 Mb"},
-        {1048576000, "0.98 Gb"},                 // two decimals: the remainder says something
-        {3ull << 30, "3 Gb"},                    // whole: no decimals
-        {(3ull << 30) + 10485759, "3 Gb"},       // below 0.01 Gb past the whole count
-        {(3ull << 30) + 10485760, "3.01 Gb"},
-    };
-    for (const SCase& c : cases)
-        EXPECT_EQ(SizeText(c.bytes).toStdString(), c.pText) << c.bytes;
-    QLocale::setDefault(previous);
 }
 
 TEST(DayTextTest, GapsAtBothEndsReachTheLineEnds)

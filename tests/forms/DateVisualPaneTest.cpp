@@ -1,14 +1,13 @@
 #include "DateVisualPane.h"
 #include "DateVisualPaneCenter.h"
 #include "DateVisualPaneTimeLine.h"
-#include "SizeText.h"
+#include "DisplayText.h"
 #include "SridVisualHeader.h"
 
 #include <QDateTime>
 #include <QEnterEvent>
 #include <QImage>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -79,17 +78,6 @@ QRgb timeLinePixel(const CDateVisualPane& pane, int x, int y)
 {
     return pane.plate()->timeLine()->grab().toImage().pixel(x, y);
 }
-
-// The number format of the Gb figures follows the default locale, which the program sets to
-// Russian.
-class CRussianDefaultLocale {
-public:
-    CRussianDefaultLocale() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::AnyCountry)); }
-    ~CRussianDefaultLocale() { QLocale::setDefault(m_previous); }
-
-private:
-    QLocale m_previous;
-};
 
 } // namespace
 
@@ -199,51 +187,6 @@ TEST(DateVisualPaneTest, NewDataReplacesTheOldGaps)
     pane.setData(entry(0, 650, {{0, 650}}));
     EXPECT_TRUE(segments(pane).empty());
     EXPECT_TRUE(lostText(pane).isEmpty());
-}
-
-TEST(DateVisualPaneTest, DurationTexts)
-{
-    struct SCase {
-        quint64 seconds;
-        bool bAfterFrom;
-        QString text;
-    };
-    const std::vector<SCase> cases = {
-        {75, false, QStringLiteral("1 min 15 sec")},
-        {59, false, QStringLiteral("59 sec")},
-        {600, false, QStringLiteral("10 min ")},
-        {601, false, QStringLiteral("11 min ")}, // beyond ten minutes, whole minutes rounded up
-        {3725, false, QStringLiteral("1 hour 3 min ")},
-        {3600, true, QStringLiteral("1 hour ")}, // English grammar after "from" as well
-        {21 * 3600, false, QStringLiteral("21 hours ")},
-        {21 * 3600 + 60, true, QStringLiteral("21 hours 1 min ")},
-        {7200, false, QStringLiteral("2 hours ")},
-        {86400, true, QStringLiteral("24 hours ")},
-        {0, false, QString()},
-    };
-    for (const SCase& c : cases)
-        EXPECT_EQ(CDateVisualPaneCenter::durationText(c.seconds, c.bAfterFrom), c.text) << c.seconds;
-}
-
-TEST(DateVisualPaneTest, SizeTexts)
-{
-    CRussianDefaultLocale russian;
-    const quint64 kGb = quint64(1) << 30;
-    const std::vector<std::pair<quint64, QString>> cases = {
-        {0, QStringLiteral("0 Bytes")},
-        {999, QStringLiteral("999 Bytes")},
-        {1000, QStringLiteral("0 Kb")},
-        {1023999, QStringLiteral("999 Kb")},
-        {1024000, QStringLiteral("0 Mb")},
-        {1048575999, QStringLiteral("999 Mb")},
-        {1048576000, QStringLiteral("0,98 Gb")},
-        {kGb, QStringLiteral("1 Gb")},
-        {kGb + 10485759, QStringLiteral("1 Gb")},
-        {kGb + 10485760, QStringLiteral("1,01 Gb")},
-        {5 * kGb + kGb / 2, QStringLiteral("5,50 Gb")},
-    };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(KcForms::CSizeText::text(bytes), text) << bytes;
 }
 
 TEST(DateVisualPaneTest, DeleteAndRestoreReportTheDayAndRecolourIt)
