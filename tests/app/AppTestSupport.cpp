@@ -8,13 +8,11 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTextStream>
-#include <QThread>
 
 namespace KcAppTest {
 
@@ -25,19 +23,6 @@ char g_arg0[] = "kc_app_tests";
 char* g_argv[] = {g_arg0, nullptr};
 
 } // namespace
-
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 CTestApp::CTestApp(const QString& qsAppDirectory, const QString& qsDesktopFolder)
     : KcMain::CKelmConverterApp(g_argc, g_argv)

@@ -8,6 +8,8 @@
 #include "KelmConverterMainWin.h"
 #include "KelmWriter.h"
 #include "MessageBox.h"
+#include "TestZone.h"
+#include "Wait.h"
 
 #include <QDir>
 #include <QObject>
@@ -20,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -34,11 +35,9 @@ inline void PrintTo(const QString& qsText, std::ostream* pStream)
 
 namespace KcAppTest {
 
-// Only a hang ever waits this long.
-constexpr int kWaitMs = 120000;
-
-// Processes events until done() holds; false on timeout.
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs = kWaitMs);
+using KcTest::kWaitMs;
+using KcTest::LocalToUtc;
+using KcTest::WaitFor;
 
 // The application with the test's folders in place of the executable's folder and the desktop,
 // and a standard offset of the test's choice.
@@ -118,11 +117,5 @@ private:
     bool m_bHadStateHome = false;
     std::unique_ptr<CTestApp> m_pApp;
 };
-
-// UTC seconds of a local time at UTC+hours.
-inline double LocalToUtc(int nHours, int year, int month, int day, int hour, int minute, double second)
-{
-    return KcTest::UtcSeconds(year, month, day, hour, minute, second) - nHours * 3600.0;
-}
 
 } // namespace KcAppTest

@@ -13,6 +13,8 @@
 
 namespace KcCliTest {
 
+using KcTest::Recording;
+
 namespace {
 
 QString WriteFile(const QString& qsDir, const QString& qsName, const KcTest::SRecordingOptions& options)
@@ -22,30 +24,11 @@ QString WriteFile(const QString& qsDir, const QString& qsName, const KcTest::SRe
     return qsPath;
 }
 
-KcTest::SRecordingOptions Recording(const std::string& srid, double startUtc, double endUtc)
-{
-    KcTest::SRecordingOptions options;
-    options.srid = srid;
-    options.startUtc = startUtc;
-    options.endUtc = endUtc;
-    return options;
-}
-
 } // namespace
-
-double LocalToUtc(int year, int month, int day, int hour, int minute, double second)
-{
-    return KcTest::UtcSeconds(year, month, day, hour, minute, second) - kZoneOffset;
-}
-
-double LocalSeconds(int year, int month, int day, int hour, int minute, double second)
-{
-    return KcTest::UtcSeconds(year, month, day, hour, minute, second);
-}
 
 QString DayKey(int year, int month, int day, const QString& qsNumber, const QString& qsSrid)
 {
-    const auto dayNumber = static_cast<unsigned long>(KcTest::UtcSeconds(year, month, day, 0, 0, 0)) / 86400u;
+    const auto dayNumber = static_cast<unsigned long>(Local(year, month, day, 0, 0, 0)) / 86400u;
     return QStringLiteral("%1").arg(dayNumber, 12, 10, QLatin1Char('0')) + qsNumber + qsSrid;
 }
 
@@ -53,22 +36,22 @@ void WriteTwoCamerasThreeDays(const QString& qsDir)
 {
     QDir().mkpath(qsDir);
     WriteFile(qsDir, "1001-a.kelm",
-              Recording("1001", LocalToUtc(2026, 3, 1, 23, 59, 54), LocalToUtc(2026, 3, 2, 0, 0, 4)));
+              Recording("1001", Local(2026, 3, 1, 23, 59, 54), Local(2026, 3, 2, 0, 0, 4)));
     WriteFile(qsDir, "1001-b.kelm",
-              Recording("1001", LocalToUtc(2026, 3, 3, 8, 0, 0), LocalToUtc(2026, 3, 3, 8, 0, 4)));
+              Recording("1001", Local(2026, 3, 3, 8, 0, 0), Local(2026, 3, 3, 8, 0, 4)));
     for (int day = 1; day <= 3; ++day) {
         WriteFile(qsDir, QStringLiteral("cam-7-%1.kelm").arg(day),
-                  Recording("cam-7", LocalToUtc(2026, 3, day, 20, 0, 0), LocalToUtc(2026, 3, day, 20, 0, 3)));
+                  Recording("cam-7", Local(2026, 3, day, 20, 0, 0), Local(2026, 3, day, 20, 0, 3)));
     }
     WriteFile(qsDir, "cam-7-3b.kelm",
-              Recording("cam-7", LocalToUtc(2026, 3, 3, 20, 0, 30), LocalToUtc(2026, 3, 3, 20, 0, 33)));
+              Recording("cam-7", Local(2026, 3, 3, 20, 0, 30), Local(2026, 3, 3, 20, 0, 33)));
 }
 
 void WriteCamerasWithJsonSrids(const QString& qsDir, const QStringList& slJsonSrids)
 {
     QDir().mkpath(qsDir);
     for (int i = 0; i < slJsonSrids.size(); ++i) {
-        KcTest::SRecordingOptions options = Recording("cam", LocalToUtc(2026, 3, 2, 10, 0, 0), LocalToUtc(2026, 3, 2, 10, 0, 3));
+        KcTest::SRecordingOptions options = Recording("cam", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, 0, 3));
         options.streamInfo = KcTest::SridInfo(slJsonSrids[i].toStdString());
         WriteFile(qsDir, QStringLiteral("cam%1.kelm").arg(i), options);
     }
@@ -97,7 +80,7 @@ void WriteGarbageFile(const QString& qsPath)
 void WriteTruncatedRecording(const QString& qsPath)
 {
     KcTest::SRecordingOptions options =
-        Recording("cam-9", LocalToUtc(2026, 3, 2, 10, 0, 0), LocalToUtc(2026, 3, 2, 10, 0, 2));
+        Recording("cam-9", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, 0, 2));
     options.finished = false;
     KcTest::CKelmWriter writer(qsPath.toStdString());
     writer.WriteRecording(options);
@@ -108,7 +91,7 @@ void WriteTruncatedRecording(const QString& qsPath)
 void WriteUnusableVideoRecording(const QString& qsPath)
 {
     KcTest::SRecordingOptions options =
-        Recording("cam-8", LocalToUtc(2026, 3, 2, 11, 0, 0), LocalToUtc(2026, 3, 2, 11, 0, 2));
+        Recording("cam-8", Local(2026, 3, 2, 11, 0, 0), Local(2026, 3, 2, 11, 0, 2));
     options.videoEsInfo = KcTest::DecoderConfigInfo({1, 0x64, 0});
     ASSERT_TRUE(KcTest::WriteRecordingFile(qsPath.toStdString(), options).ok);
 }
@@ -117,11 +100,11 @@ void WriteLongRecording(const QString& qsDir, int nLongMinutes)
 {
     QDir().mkpath(qsDir);
     WriteFile(qsDir, "2001-1.kelm",
-              Recording("2001", LocalToUtc(2026, 3, 1, 9, 0, 0), LocalToUtc(2026, 3, 1, 9, 0, 20)));
+              Recording("2001", Local(2026, 3, 1, 9, 0, 0), Local(2026, 3, 1, 9, 0, 20)));
     WriteFile(qsDir, "2001-2.kelm",
-              Recording("2001", LocalToUtc(2026, 3, 2, 10, 0, 0), LocalToUtc(2026, 3, 2, 10, nLongMinutes, 0)));
+              Recording("2001", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, nLongMinutes, 0)));
     WriteFile(qsDir, "2001-3.kelm",
-              Recording("2001", LocalToUtc(2026, 3, 3, 12, 0, 0), LocalToUtc(2026, 3, 3, 12, nLongMinutes, 0)));
+              Recording("2001", Local(2026, 3, 3, 12, 0, 0), Local(2026, 3, 3, 12, nLongMinutes, 0)));
 }
 
 SRun RunKelmconv(const QStringList& arguments)

@@ -3,6 +3,9 @@
 // End-to-end support for kelmconv: generated recordings, in-process and child-process runs, and a
 // look at what landed on disk.
 
+#include "TestZone.h"
+#include "Wait.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -14,13 +17,11 @@
 
 namespace KcCliTest {
 
-// The tests' local time: UTC+3, a fixed zone, so that days do not depend on the machine.
-constexpr int kZoneOffset = 3 * 3600;
+using KcTest::kZoneOffset;
+using KcTest::Local;
+using KcTest::LocalToUtc;
+using KcTest::WaitFor;
 
-// UTC seconds of a wall-clock time at UTC+3.
-double LocalToUtc(int year, int month, int day, int hour, int minute, double second);
-// Local seconds (as the export entries hold them) of a wall-clock time.
-double LocalSeconds(int year, int month, int day, int hour, int minute, double second);
 // The export key of a camera's day: 12-digit local day number, display number, Srid.
 QString DayKey(int year, int month, int day, const QString& qsNumber, const QString& qsSrid);
 

@@ -5,7 +5,6 @@
 #include "InterruptWatcher.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <csignal>
 #include <functional>
@@ -37,14 +36,6 @@ private:
     struct sigaction m_old {};
 };
 
-bool ProcessEventsUntil(const std::function<bool()>& done)
-{
-    QDeadlineTimer deadline(30000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
-
 TEST(InterruptTest, SignalBecomesAnEventAndThePreviousHandlerReturns)
 {
     CCountingSigint counting;
@@ -64,11 +55,11 @@ TEST(InterruptTest, SignalBecomesAnEventAndThePreviousHandlerReturns)
         int nResized = 0;
         QObject::connect(&watcher, &KcCli::CInterruptWatcher::terminalResized, [&nResized] { ++nResized; });
         std::raise(SIGINT);
-        EXPECT_TRUE(ProcessEventsUntil([&nReceived] { return nReceived == 1; }));
+        EXPECT_TRUE(WaitFor([&nReceived] { return nReceived == 1; }));
         EXPECT_EQ(g_nPreviousHandlerCalls, 0);
         // A new terminal size is no interrupt.
         std::raise(SIGWINCH);
-        EXPECT_TRUE(ProcessEventsUntil([&nResized] { return nResized == 1; }));
+        EXPECT_TRUE(WaitFor([&nResized] { return nResized == 1; }));
         EXPECT_EQ(nReceived, 1);
     }
     std::raise(SIGINT);

@@ -51,7 +51,7 @@ TEST_F(ScanCommandTest, JsonListsTheDaysOfBothCamerasInKeyOrder)
         EXPECT_GT(day["size"].toDouble(), 1500.0);
 
         // Every time lies inside the day's window, the window inside its local day.
-        const double fDayStart = LocalSeconds(2026, 3, 1 + i / 2, 0, 0, 0);
+        const double fDayStart = Local(2026, 3, 1 + i / 2, 0, 0, 0);
         const QJsonArray window = day["window"].toArray();
         ASSERT_EQ(window.size(), 2);
         EXPECT_GE(window[0].toDouble(), fDayStart);
@@ -71,14 +71,14 @@ TEST_F(ScanCommandTest, JsonListsTheDaysOfBothCamerasInKeyOrder)
     }
 
     // The day across midnight is cut there: 1001's first day ends before it, its second starts at it.
-    EXPECT_EQ(days[0].toObject()["start"].toDouble(), LocalSeconds(2026, 3, 1, 23, 59, 54));
-    EXPECT_LT(days[0].toObject()["end"].toDouble(), LocalSeconds(2026, 3, 2, 0, 0, 0));
-    EXPECT_EQ(days[2].toObject()["start"].toDouble(), LocalSeconds(2026, 3, 2, 0, 0, 0));
+    EXPECT_EQ(days[0].toObject()["start"].toDouble(), Local(2026, 3, 1, 23, 59, 54));
+    EXPECT_LT(days[0].toObject()["end"].toDouble(), Local(2026, 3, 2, 0, 0, 0));
+    EXPECT_EQ(days[2].toObject()["start"].toDouble(), Local(2026, 3, 2, 0, 0, 0));
     // cam-7's third day holds two files: two video parts with the gap between them.
     const QJsonArray parts = days[5].toObject()["video_parts"].toArray();
     ASSERT_EQ(parts.size(), 2);
-    EXPECT_EQ(parts[0].toArray()[0].toDouble(), LocalSeconds(2026, 3, 3, 20, 0, 0));
-    EXPECT_EQ(parts[1].toArray()[0].toDouble(), LocalSeconds(2026, 3, 3, 20, 0, 30));
+    EXPECT_EQ(parts[0].toArray()[0].toDouble(), Local(2026, 3, 3, 20, 0, 0));
+    EXPECT_EQ(parts[1].toArray()[0].toDouble(), Local(2026, 3, 3, 20, 0, 30));
 }
 
 TEST_F(ScanCommandTest, NamedZoneGivesTheSameDaysAsItsOffset)

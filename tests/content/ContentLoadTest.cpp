@@ -65,8 +65,8 @@ TEST_F(ContentLoadTest, MergesCamerasFilesAndPartsInLoadOrder)
 {
     // One file of camera B, then camera A cut into two hourly files.
     KcTest::SWriteResult resultB;
-    const std::string fileB = WriteFile("b.kelm", Recording("CAM_B", 100, 104), &resultB);
-    KcTest::SRecordingOptions optionsA = Recording("CAM_A", 3594, 3606);
+    const std::string fileB = WriteFile("b.kelm", Recording("CAM_B", At(100), At(104)), &resultB);
+    KcTest::SRecordingOptions optionsA = Recording("CAM_A", At(3594), At(3606));
     const KcTest::SWriteResult resultA = KcTest::WriteHourlyFiles(m_dir.Path(), optionsA);
     ASSERT_TRUE(resultA.ok);
     ASSERT_EQ(resultA.files.size(), 2u);
@@ -142,10 +142,10 @@ TEST_F(ContentLoadTest, FileWithSeveralStreamContextsGivesOnePartPerContext)
     {
         KcTest::CKelmWriter writer(path);
         // Audio first, so that the file's start comes from its second part.
-        KcTest::SRecordingOptions early = Recording("CAM1", 0, 3);
+        KcTest::SRecordingOptions early = Recording("CAM1", At(0), At(3));
         early.videoGaps.push_back({early.startUtc, early.startUtc + 1});
         writer.WriteRecording(early, &first);
-        writer.WriteRecording(Recording("CAM1", 60, 62), &second);
+        writer.WriteRecording(Recording("CAM1", At(60), At(62)), &second);
         ASSERT_TRUE(writer.Close());
     }
 
@@ -170,12 +170,12 @@ TEST_F(ContentLoadTest, FileWithSeveralStreamContextsGivesOnePartPerContext)
 
 TEST_F(ContentLoadTest, UnsupportedCodecsWarnPerStreamAndLeaveAnEmptyRecording)
 {
-    KcTest::SRecordingOptions refused = Recording("CAM_X", 0, 2);
+    KcTest::SRecordingOptions refused = Recording("CAM_X", At(0), At(2));
     refused.videoCodec = kelm::AnnexBH264Video;
     refused.audioCodec = kelm::ADTSAACAudio;
     const std::string refusedPath = WriteFile("refused.kelm", refused);
     // Usable video next to refused audio still makes the file useful.
-    KcTest::SRecordingOptions halfRefused = Recording("CAM_Y", 0, 2);
+    KcTest::SRecordingOptions halfRefused = Recording("CAM_Y", At(0), At(2));
     halfRefused.audioCodec = kelm::WavAudio;
     const std::string halfPath = WriteFile("half.kelm", halfRefused);
 
@@ -225,12 +225,12 @@ TEST_F(ContentLoadTest, FilesThatGiveNothingAreBlackListedAndLoadingGoesOn)
     const std::string broken = m_dir.Path("broken.kelm");
     {
         KcTest::CKelmWriter writer(broken);
-        writer.WriteRecording(Recording("CAM_BROKEN", 0, 2));
+        writer.WriteRecording(Recording("CAM_BROKEN", At(0), At(2)));
         writer.WriteFault(KcTest::EFault::UnparsableHeader);
         ASSERT_TRUE(writer.Close());
     }
     const std::string missing = m_dir.Path("missing.kelm");
-    const std::string good = WriteFile("good.kelm", Recording("CAM_GOOD", 0, 2));
+    const std::string good = WriteFile("good.kelm", Recording("CAM_GOOD", At(0), At(2)));
 
     ASSERT_TRUE(Load({emptyStreams, broken, good, missing})) << m_error.code;
     EXPECT_EQ(m_storage.GetBlackList(), (BlackList{0, 1, 3}));
@@ -256,7 +256,7 @@ TEST_F(ContentLoadTest, FilesThatGiveNothingAreBlackListedAndLoadingGoesOn)
 
 TEST_F(ContentLoadTest, ParserWarningsReachTheEventSyncAndItsAnswerDecides)
 {
-    KcTest::SRecordingOptions options = Recording("CAM1", 0, 2);
+    KcTest::SRecordingOptions options = Recording("CAM1", At(0), At(2));
     options.finished = false;
     const std::string truncated = m_dir.Path("truncated.kelm");
     {
@@ -265,7 +265,7 @@ TEST_F(ContentLoadTest, ParserWarningsReachTheEventSyncAndItsAnswerDecides)
         writer.WriteFault(KcTest::EFault::TruncatedInBinaryData);
         ASSERT_TRUE(writer.Close());
     }
-    const std::string good = WriteFile("good.kelm", Recording("CAM2", 0, 2));
+    const std::string good = WriteFile("good.kelm", Recording("CAM2", At(0), At(2)));
 
     // Going on keeps what was read before the cut.
     ASSERT_TRUE(Load({truncated, good}));
@@ -293,10 +293,10 @@ TEST_F(ContentLoadTest, ParserWarningsReachTheEventSyncAndItsAnswerDecides)
 
 TEST_F(ContentLoadTest, CodecWarningAnsweredFalseCancels)
 {
-    KcTest::SRecordingOptions refused = Recording("CAM_X", 0, 2);
+    KcTest::SRecordingOptions refused = Recording("CAM_X", At(0), At(2));
     refused.videoCodec = kelm::MPEG2Video;
     const std::string refusedPath = WriteFile("refused.kelm", refused);
-    const std::string good = WriteFile("good.kelm", Recording("CAM1", 0, 2));
+    const std::string good = WriteFile("good.kelm", Recording("CAM1", At(0), At(2)));
 
     m_sync.cancelAt = "FileWarning 0";
     EXPECT_FALSE(Load({refusedPath, good}));
@@ -329,7 +329,7 @@ TEST_P(ContentLoadCancelTest, KeepsWhatWasLoadedAndBlackListsTheRest)
     const SCancelCase& param = GetParam();
     std::vector<std::string> paths;
     for (int i = 0; i < 5; ++i)
-        paths.push_back(WriteFile("part" + std::to_string(i) + ".kelm", Recording("CAM1", i * 10, i * 10 + 2)));
+        paths.push_back(WriteFile("part" + std::to_string(i) + ".kelm", Recording("CAM1", At(i * 10), At(i * 10 + 2))));
 
     if (param.cancelAt.empty())
         m_sync.onProgress = [](const SProgressCall& call) { return !(call.fileIndex == 2 && call.position > 0); };
@@ -373,8 +373,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ContentLoadTest, NewLoadReplacesThePreviousContent)
 {
-    const std::string first = WriteFile("first.kelm", Recording("CAM1", 0, 2));
-    KcTest::SRecordingOptions refused = Recording("CAM2", 0, 2);
+    const std::string first = WriteFile("first.kelm", Recording("CAM1", At(0), At(2)));
+    KcTest::SRecordingOptions refused = Recording("CAM2", At(0), At(2));
     refused.videoCodec = kelm::RawYUVPlanes;
     refused.audio = false;
     const std::string second = WriteFile("second.kelm", refused);

@@ -3,7 +3,8 @@
 #include "KELMStorage.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
-#include "TextConvert.h"
+#include "TestText.h"
+#include "TestZone.h"
 
 #include <gtest/gtest.h>
 
@@ -22,33 +23,19 @@ using KELMNameSpace::SRemainingTime;
 using KcTest::CTempDir;
 using UtilsNameSpace::SErrorInfo;
 
-inline std::wstring Wide(const std::string& text)
-{
-    return UtilsNameSpace::Utf8ToWide(text);
-}
-
-inline std::vector<std::wstring> WidePaths(const std::vector<std::string>& paths)
-{
-    std::vector<std::wstring> wide;
-    for (const std::string& path : paths)
-        wide.push_back(Wide(path));
-    return wide;
-}
+using KcTest::Recording;
+using KcTest::Wide;
+using KcTest::WidePaths;
 
 inline uint64_t FileSize(const std::string& path)
 {
     return static_cast<uint64_t>(std::filesystem::file_size(path));
 }
 
-// A short recording of one camera from second `from` to second `to` after t0.
-inline KcTest::SRecordingOptions Recording(const std::string& srid, double from, double to)
+// Local seconds `seconds` after 13:00 on 1 March 2026 (10:00 UTC), where the recordings lie.
+inline double At(double seconds)
 {
-    const double t0 = KcTest::UtcSeconds(2026, 3, 1, 10, 0, 0);
-    KcTest::SRecordingOptions options;
-    options.srid = srid;
-    options.startUtc = t0 + from;
-    options.endUtc = t0 + to;
-    return options;
+    return KcTest::Local(2026, 3, 1, 13, 0, 0) + seconds;
 }
 
 struct SProgressCall {

@@ -25,7 +25,7 @@ protected:
         int start = 0;
         for (size_t i = 0; i < seconds.size(); ++i) {
             const std::string path = m_dir.Path("f" + std::to_string(i) + ".kelm");
-            EXPECT_TRUE(KcTest::WriteRecordingFile(path, Recording("CAM1", start, start + seconds[i])).ok);
+            EXPECT_TRUE(KcTest::WriteRecordingFile(path, Recording("CAM1", At(start), At(start + seconds[i]))).ok);
             start += seconds[i] + 10;
             paths.push_back(path);
         }

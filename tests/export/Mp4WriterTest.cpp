@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "Mp4Check.h"
 #include "TempDir.h"
+#include "TestText.h"
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +22,13 @@ extern "C" {
 
 using namespace KELMNameSpace;
 using UtilsNameSpace::CMp4FileProvider;
+using KcTest::Narrow;
 using UtilsNameSpace::SErrorInfo;
 
 namespace {
 
 constexpr uint64_t kVideoInterval = kMp4TicksPerSecond / 25; // the sample's frame rate
 constexpr uint64_t kAudioInterval = 1024;                    // AAC frame at 48 kHz
-
-std::string Narrow(const std::wstring& text) { return UtilsNameSpace::WideToUtf8(text); }
 
 class CLogCollector : public ILibraryLogSink {
 public:

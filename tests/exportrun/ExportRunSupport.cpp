@@ -5,27 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-
-#include <stdlib.h>
 
 namespace KcExportTest {
-
-namespace fs = std::filesystem;
-
-CScratch::CScratch()
-{
-    std::string pattern = (fs::temp_directory_path() / "kc-exportrun-XXXXXX").string();
-    if (mkdtemp(&pattern[0]))
-        m_path = pattern;
-}
-
-CScratch::~CScratch()
-{
-    std::error_code ignored;
-    if (!m_path.empty())
-        fs::remove_all(m_path, ignored);
-}
 
 std::vector<std::string> CScratch::FilesUnder(const std::string& name) const
 {

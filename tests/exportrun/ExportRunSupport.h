@@ -6,6 +6,7 @@
 #include "ExportSetup.h"
 #include "KELMStorage.h"
 #include "KelmWriter.h"
+#include "TempDir.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,7 +19,7 @@ using KELMNameSpace::CKELMStorage;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
-constexpr double kOffset = KcTest::kExportZoneOffset;
+constexpr double kOffset = KcTest::kZoneOffset;
 
 using KcTest::Local;
 using KcTest::Narrow;
@@ -27,20 +28,10 @@ using KcTest::Request;
 using KcTest::Wide;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class CScratch {
+class CScratch : public KcTest::CTempDir {
 public:
-    CScratch();
-    ~CScratch();
-    CScratch(const CScratch&) = delete;
-    CScratch& operator=(const CScratch&) = delete;
-
-    bool Valid() const { return !m_path.empty(); }
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
     // Names of the regular files below the folder (recursively), relative to it, sorted.
     std::vector<std::string> FilesUnder(const std::string& name) const;
-
-private:
-    std::string m_path;
 };
 
 // One unit of a container as the export meets it.

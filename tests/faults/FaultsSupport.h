@@ -19,7 +19,7 @@ using KELMNameSpace::CKELMStorage;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
-constexpr double kOffset = KcTest::kExportZoneOffset;
+constexpr double kOffset = KcTest::kZoneOffset;
 constexpr int32_t kVideo = 1;
 constexpr int32_t kAudio = 2;
 

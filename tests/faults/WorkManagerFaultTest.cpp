@@ -3,7 +3,8 @@
 // their batch, counts only the file it created, and that file plays.
 #include "FaultsSupport.h"
 
-#include "TimeUtil.h"
+#include "FixedZone.h"
+#include "Wait.h"
 #include "WorkManager.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -20,26 +20,8 @@ using namespace KcFaultsTest;
 
 namespace {
 
-// Long enough for a slow, shared machine; only a hang ever waits this long.
-constexpr int kWaitMs = 60000;
-
 const auto kConvertedFrm = qOverload<>(&CWorkManager::activateVideosConvertedFrm);
 const auto kConvertedFrmError = qOverload<QString>(&CWorkManager::activateVideosConvertedFrm);
-
-// Days in the tests' zone, whatever the machine's.
-class CFixedZone {
-public:
-    CFixedZone() : m_previous(KcTime::CTimeUtil::selectedTimeZone())
-    {
-        KcTime::CTimeUtil::setSelectedTimeZone(QTimeZone(static_cast<int>(kOffset)));
-    }
-    ~CFixedZone() { KcTime::CTimeUtil::setSelectedTimeZone(m_previous); }
-    CFixedZone(const CFixedZone&) = delete;
-    CFixedZone& operator=(const CFixedZone&) = delete;
-
-private:
-    QTimeZone m_previous;
-};
 
 class WorkManagerFaultTest : public testing::Test {
 protected:
@@ -50,19 +32,11 @@ protected:
         ASSERT_TRUE(m_manager.isInitialized());
     }
 
-    bool WaitIdle()
-    {
-        for (int nWaited = 0; m_manager.state() != CWorkManager::wsIdle; nWaited += 20) {
-            if (nWaited > kWaitMs)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
-    }
+    bool WaitIdle() { return KcTest::WaitIdle(m_manager); }
 
     std::string InPath(const QString& qsName) const { return QDir(m_in.path()).filePath(qsName).toStdString(); }
 
-    CFixedZone m_zone;
+    KcTest::CFixedZone m_zone;
     QTemporaryDir m_in;
     QTemporaryDir m_out;
     CWorkManager m_manager{QStringLiteral("/nonexistent-desktop")};

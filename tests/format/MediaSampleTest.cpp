@@ -1,6 +1,7 @@
 #include "DecoderConfig.h"
 #include "FormatTestSupport.h"
 #include "KelmWriter.h"
+#include "Mp4Check.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -8,7 +9,10 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -224,5 +228,84 @@ TEST(MediaSampleTest, WrittenRecordingDecodes)
     EXPECT_EQ(a.errors, 0);
     EXPECT_GE(a.frames, int(audio.size()) - 1);
 }
+
+// Offset of the first media data byte, after the box header; 0 when there is none.
+size_t MediaDataStart(const std::string& bytes)
+{
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        const uint32_t size = Be32(bytes, at);
+        if (bytes.compare(at + 4, 4, "mdat") == 0)
+            return at + 8;
+        if (size < 8)
+            return 0;
+        at += size;
+    }
+    return 0;
+}
+
+// Every key frame's IDR slice turned into filler data in place: the frames that follow lose
+// their reference, the file's layout stays as it was.
+void RemoveIdrSlices(std::string& bytes)
+{
+    for (const KcTest::SPacket& packet : KcTest::MediaSample().video) {
+        const std::string unit(packet.data.begin(), packet.data.end());
+        for (size_t at = 0; packet.key && at + 5 <= unit.size(); at += 4 + Be32(unit, at)) {
+            if ((unit[at + 4] & 0x1F) != 5)
+                continue;
+            const size_t found = bytes.find(unit.substr(at, 4 + Be32(unit, at)));
+            ASSERT_NE(found, std::string::npos);
+            bytes[found + 4] = 0x0C;
+        }
+    }
+}
+
+struct SDamageCase {
+    const char* pName;
+    std::function<void(std::string&)> damage;
+};
+
+void PrintTo(const SDamageCase& c, std::ostream* pStream)
+{
+    *pStream << c.pName;
+}
+
+class Mp4CheckTest : public ::testing::TestWithParam<SDamageCase> {};
+
+// The decode check counts what libavformat and libavcodec return and flag, not only what they
+// log: each damage of a good file shows among the decoding errors.
+TEST_P(Mp4CheckTest, CountsTheDamageOfAGoodFile)
+{
+    CTempDir dir;
+    const std::string path = dir.Path("sample.mp4");
+    std::string error;
+    ASSERT_TRUE(KcTest::WriteSampleMp4(path, &error)) << error;
+    const KcTest::SMp4Report good = KcTest::InspectMp4(path);
+    ASSERT_EQ(good.tracks.size(), 2u);
+    EXPECT_EQ(good.libraryErrors, 0);
+    for (const KcTest::STrackReport& track : good.tracks)
+        EXPECT_EQ(track.decodeErrors, 0) << track.codec;
+
+    std::string bytes = ReadAll(path);
+    GetParam().damage(bytes);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    const KcTest::SMp4Report damaged = KcTest::InspectMp4(path);
+    ASSERT_TRUE(damaged.bOpened);
+    const KcTest::STrackReport* pVideo = damaged.Find("h264");
+    ASSERT_NE(pVideo, nullptr);
+    EXPECT_GT(pVideo->decodeErrors, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, Mp4CheckTest,
+    ::testing::Values(SDamageCase{"IdrSlicesRemoved", RemoveIdrSlices},
+                      SDamageCase{"MediaDataOverwritten",
+                                  [](std::string& bytes) {
+                                      const size_t start = MediaDataStart(bytes);
+                                      ASSERT_GT(start, 0u);
+                                      const size_t at = start + (bytes.size() - start) / 3;
+                                      std::fill(bytes.begin() + at, bytes.begin() + at + 4000, '\x5A');
+                                  }},
+                      SDamageCase{"FileCut", [](std::string& bytes) { bytes.resize(bytes.size() * 2 / 3); }}),
+    [](const ::testing::TestParamInfo<SDamageCase>& p) { return p.param.pName; });
 
 } // namespace

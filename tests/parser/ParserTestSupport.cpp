@@ -1,18 +1,11 @@
 #include "ParserTestSupport.h"
 
-#include "TextConvert.h"
-
 #include <algorithm>
 #include <filesystem>
 
 #include <unistd.h>
 
 namespace KcParserTest {
-
-std::string Narrow(const std::wstring& text)
-{
-    return UtilsNameSpace::WideToUtf8(text);
-}
 
 bool CRecordingReceiver::Record(const char* pOperation, const std::string& details)
 {
@@ -111,7 +104,7 @@ SParseResult CParserTest::Parse(const std::string& path, CRecordingReceiver* pRe
                                 const KELMNameSpace::SParseReading& reading)
 {
     SParseResult result;
-    result.ok = KELMNameSpace::ParseContainer(UtilsNameSpace::Utf8ToWide(path), bSkipPayloads, pReceiver,
+    result.ok = KELMNameSpace::ParseContainer(KcTest::Wide(path), bSkipPayloads, pReceiver,
                                               &result.summaries, &result.error, reading);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "KelmParser.h"
 #include "KelmWriter.h"
+#include "TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,6 @@ protected:
     std::string m_dir;
 };
 
-std::string Narrow(const std::wstring& text);
+using KcTest::Narrow;
 
 } // namespace KcParserTest

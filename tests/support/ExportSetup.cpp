@@ -1,7 +1,5 @@
 #include "ExportSetup.h"
 
-#include "TextConvert.h"
-
 #include <algorithm>
 #include <filesystem>
 
@@ -9,33 +7,10 @@ namespace KcTest {
 
 namespace fs = std::filesystem;
 
-std::wstring Wide(const std::string& text) { return UtilsNameSpace::Utf8ToWide(text); }
-std::string Narrow(const std::wstring& text) { return UtilsNameSpace::WideToUtf8(text); }
-
-double Local(int year, int month, int day, int hour, int minute, double second)
-{
-    // Local times are kept as if they were UTC.
-    return UtcSeconds(year, month, day, hour, minute, second);
-}
-
-SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd)
-{
-    SRecordingOptions options;
-    options.srid = srid;
-    options.startUtc = localStart - kExportZoneOffset;
-    options.endUtc = localEnd - kExportZoneOffset;
-    options.videoEsno = 1;
-    options.audioEsno = 2;
-    return options;
-}
-
 bool LoadAndSetOffset(KELMNameSpace::CKELMStorage& storage, const std::vector<std::string>& paths,
                       UtilsNameSpace::SErrorInfo* pError)
 {
-    std::vector<std::wstring> widePaths;
-    for (const std::string& path : paths)
-        widePaths.push_back(Wide(path));
-    return storage.LoadContent(widePaths, pError) && storage.SetUTCTimeToLocalTimeOffset(kExportZoneOffset, pError);
+    return storage.LoadContent(WidePaths(paths), pError) && storage.SetUTCTimeToLocalTimeOffset(kZoneOffset, pError);
 }
 
 KELMNameSpace::SExportRequest Request(const std::string& srid, double localStart, double localEnd,

@@ -1,6 +1,10 @@
 #include "Mp4Check.h"
 
+#include "DecoderSetup.h"
+#include "MediaSample.h"
+#include "Mp4FileProvider.h"
 #include "Mp4Writer.h"
+#include "TextConvert.h"
 
 #include <cstring>
 #include <fstream>
@@ -51,6 +55,9 @@ void Receive(AVCodecContext& codec, AVFrame& frame, STrackReport& track)
             return;
         }
         ++track.frames;
+        // A frame the decoder had to conceal, or whose reference it never saw, still comes out.
+        if ((frame.flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame.decode_error_flags != 0)
+            ++track.decodeErrors;
         av_frame_unref(&frame);
     }
 }
@@ -115,6 +122,8 @@ SMp4Report InspectMp4(const std::string& path)
         report.tracks.push_back(track);
         const AVCodec* pDecoder = avcodec_find_decoder(stream.codecpar->codec_id);
         CodecPtr pCodec(pDecoder ? avcodec_alloc_context3(pDecoder) : nullptr);
+        if (pCodec)
+            pCodec->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT; // hand damaged frames out, flagged, to count them
         if (!pCodec || avcodec_parameters_to_context(pCodec.get(), stream.codecpar) < 0 ||
             avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
             pCodec.reset();
@@ -128,6 +137,9 @@ SMp4Report InspectMp4(const std::string& path)
         STrackReport& track = report.tracks[index];
         track.ticks.push_back(av_rescale_q(pPacket->pts, pInput->streams[index]->time_base, tickBase));
         track.keys.push_back((pPacket->flags & AV_PKT_FLAG_KEY) != 0);
+        // A sample the file ends inside of arrives short and flagged.
+        if ((pPacket->flags & AV_PKT_FLAG_CORRUPT) != 0)
+            ++track.decodeErrors;
         if (!codecs[index] || avcodec_send_packet(codecs[index].get(), pPacket.get()) < 0)
             ++track.decodeErrors;
         else
@@ -136,9 +148,14 @@ SMp4Report InspectMp4(const std::string& path)
     }
     for (size_t i = 0; i < codecs.size(); ++i) {
         STrackReport& track = report.tracks[i];
+        // Samples the index lists but the file no longer holds: a player stops short.
+        const int64_t listed = pInput->streams[i]->nb_frames;
+        if (listed > static_cast<int64_t>(track.ticks.size()))
+            track.decodeErrors += static_cast<int>(listed - static_cast<int64_t>(track.ticks.size()));
         if (!codecs[i])
             continue;
-        avcodec_send_packet(codecs[i].get(), nullptr);
+        if (avcodec_send_packet(codecs[i].get(), nullptr) < 0)
+            ++track.decodeErrors;
         Receive(*codecs[i], *pFrame, track);
         track.width = codecs[i]->width;
         track.height = codecs[i]->height;
@@ -147,6 +164,43 @@ SMp4Report InspectMp4(const std::string& path)
     }
     report.libraryErrors = errors.Errors();
     return report;
+}
+
+bool WriteSampleMp4(const std::string& path, std::string* pError)
+{
+    const SMediaSample& sample = MediaSample();
+    UtilsNameSpace::CMp4FileProvider provider;
+    KELMNameSpace::CMp4Writer writer(provider);
+    UtilsNameSpace::SErrorInfo error;
+    constexpr uint64_t kVideoInterval = KELMNameSpace::kMp4TicksPerSecond / 25; // the sample's frame rate
+    constexpr uint64_t kAudioInterval = 1024;                                  // an AAC frame
+    bool bOk = writer.Create(UtilsNameSpace::Utf8ToWide(path), &error);
+    writer.SetExpectedSamples(sample.video.size(), sample.audio.size());
+    bOk = bOk && writer.AddVideoTrack(sample.sps, sample.pps, &error) &&
+          writer.AddAudioTrack(sample.audioSpecificConfig.data(), sample.audioSpecificConfig.size(), &error) &&
+          writer.WriteHeader(&error);
+    size_t v = 0;
+    size_t a = 0;
+    while (bOk && (v < sample.video.size() || a < sample.audio.size())) {
+        if (v < sample.video.size() && (a >= sample.audio.size() || v * kVideoInterval <= a * kAudioInterval)) {
+            const std::vector<uint8_t>& data = sample.video[v].data;
+            bOk = writer.WriteSample(KELMNameSpace::EMp4Track::Video, data.data(), data.size(), v * kVideoInterval,
+                                     KELMNameSpace::IsSyncSample(data.data(), data.size()), &error);
+            ++v;
+        } else {
+            const std::vector<uint8_t>& data = sample.audio[a].data;
+            bOk = writer.WriteSample(KELMNameSpace::EMp4Track::Audio, data.data(), data.size(), a * kAudioInterval,
+                                     true, &error);
+            ++a;
+        }
+    }
+    bOk = bOk && writer.Close(&error);
+    if (!bOk) {
+        writer.Abort();
+        if (pError)
+            *pError = UtilsNameSpace::WideToUtf8(error.message);
+    }
+    return bOk;
 }
 
 } // namespace KcTest

@@ -1,7 +1,7 @@
 #pragma once
 
 // Reads an MP4 file back as a player would: every packet through libavformat, every frame through
-// libavcodec, counting the library's error reports on the way.
+// libavcodec, counting what the libraries return and flag as well as the errors they log.
 
 #include <cstdint>
 #include <string>
@@ -15,7 +15,8 @@ struct STrackReport {
     std::vector<bool> keys;
     int64_t durationTicks = 0;    // the track's duration as the file states it
     int frames = 0;               // decoded
-    int decodeErrors = 0;         // failed sends and receives
+    // Failed sends and receives, frames flagged corrupt or concealed, samples cut short or missing.
+    int decodeErrors = 0;
     int width = 0, height = 0;
     int sampleRate = 0, channels = 0;
 };
@@ -31,5 +32,9 @@ struct SMp4Report {
 };
 
 SMp4Report InspectMp4(const std::string& path);
+
+// The media sample as a good MP4 file, written through the export's writer with the index first:
+// what the check is shown to pass, and damaged copies of it to fail. False with the reason.
+bool WriteSampleMp4(const std::string& path, std::string* pError = nullptr);
 
 } // namespace KcTest

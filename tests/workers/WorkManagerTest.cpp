@@ -64,15 +64,7 @@ protected:
         m_manager.storage().SetClock(m_gate.Clock());
     }
 
-    bool WaitIdle()
-    {
-        for (int nWaited = 0; m_manager.state() != CWorkManager::wsIdle; nWaited += 20) {
-            if (nWaited > kWaitMs)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
-    }
+    bool WaitIdle() { return KcTest::WaitIdle(m_manager); }
 
     void Search(const QStringList& slPaths)
     {

@@ -1,8 +1,11 @@
 // kelmconv info: the JSON report per file, exit statuses and usage errors.
-#include "ParserTestSupport.h"
+#include "CliTestSupport.h"
 
-#include "Commands.h"
 #include "InfoCommand.h"
+#include "KelmParser.h"
+#include "KelmWriter.h"
+#include "TempDir.h"
+#include "TestText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,25 +14,14 @@
 #include <cstring>
 #include <filesystem>
 
-namespace KcParserTest {
+namespace KcCliTest {
 namespace {
 
-struct SRun {
-    int status = -1;
-    QString out;
-    QString err;
+// What the parser itself makes of a file, for comparison with the report.
+struct SParseResult {
+    bool ok = false;
+    std::vector<KELMNameSpace::SStreamSummary> summaries;
 };
-
-SRun RunKelmconv(const QStringList& arguments)
-{
-    SRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = KcCli::RunCommandLine(arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 std::vector<QJsonObject> JsonLines(const QString& text)
 {
@@ -48,8 +40,20 @@ bool SameBits(double a, double b)
     return std::memcmp(&a, &b, sizeof(double)) == 0;
 }
 
-class InfoCommandTest : public CParserTest {
+class InfoCommandTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.Valid()); }
+
+    std::string PathOf(const std::string& name) const { return m_dir.Path(name); }
+
+    static SParseResult Parse(const std::string& path)
+    {
+        SParseResult result;
+        UtilsNameSpace::SErrorInfo error;
+        result.ok = KELMNameSpace::ParseContainer(KcTest::Wide(path), true, nullptr, &result.summaries, &error);
+        return result;
+    }
+
     std::string WriteRecording(const std::string& name, KcTest::SWriteResult* pWritten = nullptr)
     {
         KcTest::SRecordingOptions options;
@@ -64,6 +68,8 @@ protected:
             *pWritten = written;
         return path;
     }
+
+    KcTest::CTempDir m_dir;
 };
 
 TEST_F(InfoCommandTest, JsonReportOfAGoodFile)
@@ -224,4 +230,4 @@ TEST_F(InfoCommandTest, DoubleDashLetsFileNamesStartWithAHyphen)
 }
 
 } // namespace
-} // namespace KcParserTest
+} // namespace KcCliTest

@@ -1,0 +1,19 @@
+#include "FixedZone.h"
+
+#include "TestZone.h"
+#include "TimeUtil.h"
+
+namespace KcTest {
+
+CFixedZone::CFixedZone()
+    : m_previous(KcTime::CTimeUtil::selectedTimeZone())
+{
+    KcTime::CTimeUtil::setSelectedTimeZone(QTimeZone(kZoneOffset));
+}
+
+CFixedZone::~CFixedZone()
+{
+    KcTime::CTimeUtil::setSelectedTimeZone(m_previous);
+}
+
+} // namespace KcTest
