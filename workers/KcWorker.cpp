@@ -44,6 +44,18 @@ void CKcWorker::doWork()
     emit workDone();
 }
 
+bool CProgressGate::pass(uint64_t shownState, double fWholeSeconds)
+{
+    if (m_bSent && shownState == m_lastShownState
+        && (fWholeSeconds == m_fLastWholeSeconds || m_sinceSent.elapsed() < kEstimateIntervalMs))
+        return false;
+    m_bSent = true;
+    m_lastShownState = shownState;
+    m_fLastWholeSeconds = fWholeSeconds;
+    m_sinceSent.start();
+    return true;
+}
+
 QString toQString(const std::wstring& text)
 {
     return QString::fromStdWString(text);

@@ -4,6 +4,7 @@
 #include "KELMStorage.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -35,6 +36,26 @@ namespace KcWorkers {
 
 // Written by the GUI thread (0 = go on, 1 = cancel) and polled by the workers' engine callbacks.
 using CancelFlag = std::atomic<int>;
+
+// Decides which progress reports of the engine go on to the GUI thread. Each queued signal wakes
+// that thread up, and an estimate of the remaining time that wavers around a whole second would
+// otherwise send one for nearly every record. A change of what is shown as a number (the percent,
+// the batch) always passes; a new estimate passes at most a few times a second.
+class CProgressGate {
+public:
+    // True when a report with these values is to be sent; shownState packs the numbers shown.
+    bool pass(uint64_t shownState, double fWholeSeconds);
+    // The next report passes whatever it holds.
+    void reset() { m_bSent = false; }
+
+private:
+    static constexpr qint64 kEstimateIntervalMs = 250;
+
+    bool m_bSent = false;
+    uint64_t m_lastShownState = 0;
+    double m_fLastWholeSeconds = 0;
+    QElapsedTimer m_sinceSent;
+};
 
 // The base of the analyzer and the exporter: a job that runs once on a thread of its own and
 // reports back through queued signals, workDone() always last.

@@ -123,13 +123,8 @@ bool CAnalyzerEventsSync::OnLoadProgress(uint64_t, uint64_t, float, float totalP
     const int nPercent = int(totalPercent);
     const double fEstimatedTime = remaining.bValid ? remaining.seconds : -1.0;
     // The engine reports after every record; only a change the user can see is sent on.
-    const double fWholeSeconds = std::floor(fEstimatedTime);
-    if (!m_bReported || nPercent != m_nLastPercent || fWholeSeconds != m_fLastWholeSeconds) {
-        m_bReported = true;
-        m_nLastPercent = nPercent;
-        m_fLastWholeSeconds = fWholeSeconds;
+    if (m_progressGate.pass(uint64_t(nPercent), std::floor(fEstimatedTime)))
         emit m_analyzer.progressState(nPercent, fEstimatedTime);
-    }
     return goOn();
 }
 

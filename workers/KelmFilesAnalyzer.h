@@ -36,10 +36,7 @@ private:
     bool goOn() const;
 
     CKelmFilesAnalyzer& m_analyzer;
-    // The last progress sent, so that unchanged values are not sent again.
-    bool m_bReported = false;
-    int m_nLastPercent = 0;
-    double m_fLastWholeSeconds = 0;
+    CProgressGate m_progressGate;
 };
 
 // Loads the found files into the engine, copies the content model and the black list into the

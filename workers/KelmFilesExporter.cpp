@@ -38,7 +38,7 @@ bool CExportEventsSync::OnExportStart()
     m_currentBatchId = 0;
     m_currentTargetPath.clear();
     m_currentInputPath.clear();
-    m_bReported = false;
+    m_progressGate.reset();
     emit m_exporter.workStarted();
     return goOn();
 }
@@ -67,15 +67,10 @@ bool CExportEventsSync::OnExportProgress(uint64_t, float, uint32_t batchId, uint
     const ulong ulBatchPercent = batchPercent > 0 ? ulong(batchPercent) : 0;
     const double fEstimatedTime = remaining.bValid ? remaining.seconds : -1.0;
     // The run reports after every record; only a change the user can see is sent on.
-    const double fWholeSeconds = std::floor(fEstimatedTime);
-    if (m_bReported && nPercent == m_nLastPercent && batchId == m_lastBatchId && ulBatchPercent == m_ulLastBatchPercent
-        && fWholeSeconds == m_fLastWholeSeconds)
+    const uint64_t shownState =
+        (uint64_t(batchId) << 32) | (uint64_t(ulBatchPercent & 0xFFFF) << 16) | uint64_t(nPercent & 0xFFFF);
+    if (!m_progressGate.pass(shownState, std::floor(fEstimatedTime)))
         return true;
-    m_bReported = true;
-    m_nLastPercent = nPercent;
-    m_lastBatchId = batchId;
-    m_ulLastBatchPercent = ulBatchPercent;
-    m_fLastWholeSeconds = fWholeSeconds;
     emit m_exporter.exportProgressState(nPercent, ulong(batchId), ulBatchPercent, ulong(preparedBatchCount()),
                                         fEstimatedTime);
     return true;

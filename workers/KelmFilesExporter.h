@@ -43,12 +43,7 @@ private:
     uint32_t m_currentBatchId = 0;
     std::wstring m_currentTargetPath;
     std::wstring m_currentInputPath; // the file being read, named by warnings that come before a target
-    // The last progress sent, so that unchanged values are not sent again.
-    bool m_bReported = false;
-    int m_nLastPercent = 0;
-    uint32_t m_lastBatchId = 0;
-    ulong m_ulLastBatchPercent = 0;
-    double m_fLastWholeSeconds = 0;
+    CProgressGate m_progressGate;
 };
 
 // Runs the export of the prepared batches on its own thread.
