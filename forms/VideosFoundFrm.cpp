@@ -27,8 +27,10 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -122,7 +124,7 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNa
     Look::applyStyle(m_ui->lbTitleText, Look::Style::TitleText);
     Look::applyStyle(m_ui->lbTitleTextShort, Look::Style::TitleText);
     Look::applyStyle(m_ui->datePanesScrollArea, Look::Style::ScrollArea);
-    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::DatePanesContents);
     m_ui->datePanesScrollArea->verticalScrollBar()->setStyle(Look::fusionStyle());
 
     Look::applyStyle(m_ui->frmStatusPane, Look::Style::StatusPane);
@@ -190,10 +192,10 @@ CDateVisualPane* CVideosFoundFrm::paneAt(const QPoint& globalPos) const
 
 void CVideosFoundFrm::followMouseAfterScroll()
 {
-    if (m_nMode != mdVideosFound || !m_ui->datePanesScrollArea->widget())
+    if (m_nMode != mdVideosFound)
         return;
     CDateVisualPane* pUnder = paneAt(QCursor::pos());
-    for (CDateVisualPane* pPane : m_ui->datePanesScrollArea->widget()->findChildren<CDateVisualPane*>())
+    for (CDateVisualPane* pPane : m_panes)
         pPane->setHovered(pPane == pUnder);
 }
 
@@ -262,8 +264,14 @@ void CVideosFoundFrm::buildVisualArea()
     m_batchPanes.clear();
     // The day at the top of the list stays there when the list is built anew.
     const SListPosition position = listPosition();
-    // Filled while apart from the page, the new list is shown and laid out once, not once per pane.
-    resetContentsWidget();
+    // Filled while hidden, the list is laid out and shown once, not once per pane; the headers and
+    // panes of the last build are filled anew rather than made again.
+    m_ui->wgtDatePanesContents->hide();
+    QGridLayout* pGrid = m_ui->datePanesGridLayout;
+    while (QLayoutItem* pItem = pGrid->takeAt(0))
+        delete pItem; // the item only: its widget stays for reuse
+    m_nHeadersUsed = 0;
+    m_nPanesUsed = 0;
     struct SPlaceOnExit {
         CVideosFoundFrm& form;
         const SListPosition& position;
@@ -317,7 +325,6 @@ void CVideosFoundFrm::buildVisualArea()
         ++m_nPaneColumn;
     }
 
-    QGridLayout* pGrid = m_ui->datePanesGridLayout;
     pGrid->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding), m_nRows * 2, 1);
     pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 0);
     pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 3);
@@ -326,42 +333,14 @@ void CVideosFoundFrm::buildVisualArea()
     updateLocationInfo();
 }
 
-void CVideosFoundFrm::resetContentsWidget()
-{
-    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget()) {
-        // Hidden at once, so that the old panes take no part in anything until they are deleted.
-        pOld->hide();
-        pOld->deleteLater();
-    }
-
-    auto* pContents = new QWidget;
-    pContents->setObjectName(QStringLiteral("wgtDatePanesContents"));
-    pContents->setGeometry(0, 0, 779, 467);
-    auto* pHelper = new QHBoxLayout(pContents);
-    pHelper->setObjectName(QStringLiteral("helperLayout"));
-    pHelper->setSpacing(0);
-    pHelper->setContentsMargins(0, 0, 0, 0);
-    auto* pGrid = new QGridLayout;
-    pGrid->setObjectName(QStringLiteral("datePanesGridLayout"));
-    pGrid->setSpacing(6);
-    pGrid->setContentsMargins(11, 11, 11, 11);
-    pHelper->addLayout(pGrid);
-    Look::applyStyle(pContents, Look::Style::PageBackground);
-
-    m_ui->wgtDatePanesContents = pContents;
-    m_ui->helperLayout = pHelper;
-    m_ui->datePanesGridLayout = pGrid;
-}
-
 CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
 {
     SListPosition position;
-    const QWidget* pContents = m_ui->datePanesScrollArea->widget();
     const int nTop = m_ui->datePanesScrollArea->verticalScrollBar()->value();
-    if (!pContents || nTop == 0)
+    if (nTop == 0)
         return position;
     // The panes stand in key order, one row after the other.
-    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+    for (const CDateVisualPane* pPane : m_panes) {
         if (pPane->geometry().bottom() >= nTop) {
             position.qsExportKey = pPane->exportKey();
             position.nOffset = pPane->y() - nTop;
@@ -373,9 +352,17 @@ CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
 
 void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
 {
+    // What the last build had beyond this one's goes.
+    for (size_t i = m_nHeadersUsed; i < m_headers.size(); ++i)
+        delete m_headers[i];
+    m_headers.resize(m_nHeadersUsed);
+    for (size_t i = m_nPanesUsed; i < m_panes.size(); ++i)
+        delete m_panes[i];
+    m_panes.resize(m_nPanesUsed);
+
     QScrollArea* pArea = m_ui->datePanesScrollArea;
     QWidget* pContents = m_ui->wgtDatePanesContents;
-    pArea->setWidget(pContents);
+    pContents->show();
     if (position.qsExportKey.isEmpty())
         return;
 
@@ -383,7 +370,7 @@ void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
     pContents->layout()->activate();
     pContents->resize(pContents->width(), pContents->layout()->minimumSize().height());
     const CDateVisualPane* pTarget = nullptr;
-    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+    for (const CDateVisualPane* pPane : m_panes) {
         if (pPane->exportKey() >= position.qsExportKey) {
             pTarget = pPane;
             break;
@@ -399,23 +386,42 @@ void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
 
 void CVideosFoundFrm::addSridHeader(const QString& qsSrid)
 {
-    auto* pHeader = new CSridVisualHeader(m_ui->wgtDatePanesContents, QStringLiteral("SRID ") + qsSrid);
+    const QString qsText = QStringLiteral("SRID ") + qsSrid;
+    CSridVisualHeader* pHeader = nullptr;
+    if (m_nHeadersUsed < m_headers.size()) {
+        pHeader = m_headers[m_nHeadersUsed];
+        pHeader->setText(qsText);
+    } else {
+        pHeader = new CSridVisualHeader(m_ui->wgtDatePanesContents, qsText);
+        m_headers.push_back(pHeader);
+    }
+    ++m_nHeadersUsed;
     m_ui->datePanesGridLayout->addWidget(pHeader, m_nPaneRow, 1, 1, 2);
     ++m_nPaneRow;
 }
 
 void CVideosFoundFrm::addDatePane(const KcWorkers::SExportEntry& entry)
 {
-    auto* pPane = new CDateVisualPane(m_ui->wgtDatePanesContents);
+    CDateVisualPane* pPane = nullptr;
+    if (m_nPanesUsed < m_panes.size()) {
+        pPane = m_panes[m_nPanesUsed];
+        pPane->setState(CDateVisualPane::stReady);
+        pPane->setProgressValue(0);
+    } else {
+        pPane = new CDateVisualPane(m_ui->wgtDatePanesContents);
+        connect(pPane, &CDateVisualPane::exportEnabled, this, &CVideosFoundFrm::onExportEnabled);
+        m_panes.push_back(pPane);
+    }
+    ++m_nPanesUsed;
     pPane->setNumber(m_nPaneNumber++);
     pPane->setData(entry);
     if (!entry.bEnabled) {
         // A day the user took out stays out when the page comes back: it shows as deleted, with
-        // Restore on hover. Done before the connection, so the total is not reduced twice.
+        // Restore on hover. Silently, so that the total is not reduced twice.
+        const QSignalBlocker blocker(pPane);
         pPane->onDeleteButtonPressed();
         pPane->restoreButton()->hide();
     }
-    connect(pPane, &CDateVisualPane::exportEnabled, this, &CVideosFoundFrm::onExportEnabled);
     m_ui->datePanesGridLayout->addWidget(pPane, m_nPaneRow, m_nPaneColumn);
     if (m_nMode == mdExporting)
         pPane->setState(CDateVisualPane::stExporting);
@@ -567,8 +573,21 @@ void CVideosFoundFrm::onRefreshClicked()
 
 void CVideosFoundFrm::onTimeZoneChanged(QTimeZone qtmNewZone)
 {
-    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
+    // The days are cut anew after the popup list has closed and the page has been repainted, not
+    // while the list still stands on the screen; quick changes in a row cost one rebuild.
+    m_pendingZone = qtmNewZone;
+    if (m_bZoneChangePending)
+        return;
+    m_bZoneChangePending = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, this, &CVideosFoundFrm::applyPendingTimeZone);
+}
+
+void CVideosFoundFrm::applyPendingTimeZone()
+{
+    m_bZoneChangePending = false;
+    const QTimeZone qtmNewZone = m_pendingZone;
+    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Time Zone was changed by user"));
 
     bool bDetected = false;

@@ -9,6 +9,7 @@
 #include <QTimeZone>
 
 #include <memory>
+#include <vector>
 
 namespace KELMNameSpace {
 class CKELMStorage;
@@ -21,6 +22,7 @@ class kelmCnvrVideosFoundFrm;
 namespace KcForms {
 
 class CDateVisualPane;
+class CSridVisualHeader;
 
 // The working page after the analysis: one header per camera and one date pane per recorded day,
 // the time zone and the export location, the size of the chosen days against the free space,
@@ -110,6 +112,7 @@ protected:
 private:
     // After the list scrolled under a mouse that did not move: the Delete button goes with the mouse.
     void followMouseAfterScroll();
+    void applyPendingTimeZone();
     // Where the list stands: the first pane in view and how far its top is from the view's.
     struct SListPosition {
         QString qsExportKey;
@@ -119,7 +122,6 @@ private:
     // Puts the list just filled into the page, at the position it had.
     void placeContentsWidget(const SListPosition& position);
     void buildVisualArea();
-    void resetContentsWidget();
     void addSridHeader(const QString& qsSrid);
     void addDatePane(const KcWorkers::SExportEntry& entry);
     void updateLocationInfo();
@@ -143,8 +145,16 @@ private:
     bool m_bBuilt = false;
     ulong m_ulPaneCount = 0;
     ulong m_ulExportedCount = 0;
+    // The headers and panes of the list in grid order, children of the list; a build fills the
+    // first ones anew and deletes what it did not use.
+    std::vector<CSridVisualHeader*> m_headers;
+    std::vector<CDateVisualPane*> m_panes;
+    size_t m_nHeadersUsed = 0;
+    size_t m_nPanesUsed = 0;
     QMap<ulong, QPointer<CDateVisualPane>> m_batchPanes;
     ulong m_ulLastScrolledBatch = 0;
+    QTimeZone m_pendingZone;
+    bool m_bZoneChangePending = false;
 };
 
 } // namespace KcForms
