@@ -3,8 +3,6 @@
 #include "DateVisualPane.h"
 #include "ErrorInfo.h"
 #include "FolderDialog.h"
-#include "KelmFilesAnalyzer.h"
-#include "KelmFilesExporter.h"
 #include "Log.h"
 #include "PageKeys.h"
 #include "Look.h"
@@ -36,6 +34,7 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <utility>
 
 using KcLog::logWrite;
 using KcLog::logWriteSpaced;
@@ -84,14 +83,11 @@ QString volumeText(const QString& qsRootPath)
 
 } // namespace
 
-CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
-    QString& qsExportLocation, QWidget* pParent)
+CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pParent)
     : QDialog(pParent)
     , m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>())
-    , m_exportedSrids(exportedSrids)
-    , m_storage(storage)
-    , m_qsExportLocation(qsExportLocation)
-    , m_qsDefaultLocation(qsExportLocation)
+    , m_manager(manager)
+    , m_qsDefaultLocation(manager.exportLocation())
 {
     Look::initResources();
     m_ui->setupUi(this);
@@ -226,41 +222,24 @@ void CVideosFoundFrm::keyPressEvent(QKeyEvent* pEvent)
 
 bool CVideosFoundFrm::initVisualArea()
 {
-    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
-    bool bBuilt = false;
-    try {
+    // Renews the batch ids, which the export reports carry.
+    const bool bPrepared = m_manager.prepareExportBatches();
+    if (bPrepared)
         buildVisualArea();
-        bBuilt = true;
-    } catch (const KcMain::KcException& exception) {
-        logWriteSpaced(
-            KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(exception.logText()));
-        qsErrText = exception.userText();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Out of memory while initializing visual area."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
-    } catch (const std::exception& exception) {
-        const QString qsWhat = QString::fromLocal8Bit(exception.what());
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(qsWhat));
-        qsErrText = qsWhat;
-    } catch (...) {
+    else
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Unknown exception while initializing visual area for 'Videos Found' form."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
-    }
+            QStringLiteral("Error while initializing visual area: %1").arg(m_manager.lastLogError()));
 
     // Undo the wait cursor of a caller (the time zone change); the error box wants the arrow.
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    if (!bBuilt)
-        reportError(qsErrText);
-    return bBuilt;
+    if (!bPrepared)
+        reportError(m_manager.lastError());
+    return bPrepared;
 }
 
 void CVideosFoundFrm::buildVisualArea()
 {
-    // Renews the batch ids, which the export reports carry.
-    KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
-
     m_batchPanes.clear();
     // The day at the top of the list stays there when the list is built anew.
     const SListPosition position = listPosition();
@@ -289,7 +268,7 @@ void CVideosFoundFrm::buildVisualArea()
     m_ulExportedCount = 0;
     m_nPaneColumn = 1;
 
-    for (const auto& keyAndEntry : m_exportedSrids) {
+    for (const auto& keyAndEntry : std::as_const(m_manager).exportedSrids()) {
         const KcWorkers::SExportEntry& entry = keyAndEntry.second;
         // Only the videos found show the days taken out, so that they can be put back.
         if (!entry.bEnabled && m_nMode != mdVideosFound)
@@ -446,7 +425,7 @@ void CVideosFoundFrm::updateLocationInfo()
     const QString qsSize = QString::number(linkFont.pointSize());
 
     QLabel* pLabel = m_ui->lbLocationInfo;
-    if (m_qsExportLocation == m_qsDefaultLocation) {
+    if (m_manager.exportLocation() == m_qsDefaultLocation) {
         pLabel->setToolTip(QString());
         pLabel->setText(qsTemplate.arg(qsFamily, qsSize,
             QCoreApplication::translate("kelmCnvrVideosFoundFrm",
@@ -458,7 +437,7 @@ void CVideosFoundFrm::updateLocationInfo()
     // Long paths lose their middle, so that both ends stay readable.
     const QFontMetrics metrics(linkFont);
     const int nWidth = pLabel->contentsRect().width();
-    QString qsShown = m_qsExportLocation;
+    QString qsShown = m_manager.exportLocation();
     bool bShortened = false;
     while (metrics.horizontalAdvance(qsShown) > nWidth && qsShown.size() > 3) {
         qsShown.remove(qsShown.size() / 2, 2);
@@ -466,7 +445,7 @@ void CVideosFoundFrm::updateLocationInfo()
     }
     if (bShortened)
         qsShown.replace(std::max(0, qsShown.size() / 2 - 1), 3, QStringLiteral("..."));
-    pLabel->setToolTip(bShortened ? m_qsExportLocation : QString());
+    pLabel->setToolTip(bShortened ? m_manager.exportLocation() : QString());
 
     const QString qsMessage = QCoreApplication::translate(
         "kelmCnvrVideosFoundFrm", "MP4-files will be created in &quot;Converted&quot; folder: <br />%3 <br />")
@@ -478,7 +457,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
 {
     qint64 llAvailable = -1;
     QString qsRoot;
-    const QString qsFolder = nearestExistingFolder(m_qsExportLocation);
+    const QString qsFolder = nearestExistingFolder(m_manager.exportLocation());
     if (!qsFolder.isEmpty()) {
         const QStorageInfo volume(qsFolder);
         if (volume.isValid() && volume.isReady()) {
@@ -496,7 +475,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
         m_ui->pbCreateVideo->setEnabled(false);
         logWrite(KcLog::WARNING, kLogTag,
             QStringLiteral("The failed to access the target export path, just was selected by user: %1")
-                .arg(m_qsExportLocation));
+                .arg(m_manager.exportLocation()));
         return;
     }
 
@@ -526,18 +505,18 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
 
 void CVideosFoundFrm::onExportEnabled(QString qsExportKey, bool bEnabled)
 {
-    const auto found = m_exportedSrids.find(qsExportKey.toStdWString());
-    if (found == m_exportedSrids.end())
+    const KcWorkers::ExportedSrids& entries = std::as_const(m_manager).exportedSrids();
+    const auto found = entries.find(qsExportKey.toStdWString());
+    if (found == entries.end())
         return;
-    KcWorkers::SExportEntry& entry = found->second;
-    const quint64 ullSize = entry.fragment.estimatedSize;
-    if (entry.bEnabled != bEnabled) {
+    const quint64 ullSize = found->second.fragment.estimatedSize;
+    if (found->second.bEnabled != bEnabled) {
         if (bEnabled)
             m_ullTotalSize += ullSize;
         else
             m_ullTotalSize = m_ullTotalSize > ullSize ? m_ullTotalSize - ullSize : 0;
     }
-    entry.bEnabled = bEnabled;
+    m_manager.setExportEnabled(qsExportKey, bEnabled);
     updateLocationInfo();
     updateSizeInfo(m_ullTotalSize);
 }
@@ -560,7 +539,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
     FolderDialog::setLastFolder(qsLocation);
     if (!qsLocation.endsWith(QLatin1Char('/')))
         qsLocation += QLatin1Char('/');
-    m_qsExportLocation = qsLocation;
+    m_manager.setExportLocation(qsLocation);
     updateSizeInfo(m_ullTotalSize);
     updateLocationInfo();
 }
@@ -587,34 +566,14 @@ void CVideosFoundFrm::applyPendingTimeZone()
 {
     m_bZoneChangePending = false;
     const QTimeZone qtmNewZone = m_pendingZone;
-    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Time Zone was changed by user"));
-
-    bool bDetected = false;
-    try {
-        KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
-        KcWorkers::detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation);
-        bDetected = true;
-    } catch (const KcMain::KcException& exception) {
-        logWriteSpaced(
-            KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(exception.logText()));
-        qsErrText = exception.userText();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: Out of memory"));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
-    } catch (const std::exception& exception) {
-        const QString qsWhat = QString::fromLocal8Bit(exception.what());
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(qsWhat));
-        qsErrText = qsWhat;
-    } catch (...) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Unknown exception after timezone has changed."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
-    }
-
-    if (!bDetected) {
+    KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
+    if (!m_manager.redetectExportParameters()) {
+        logWriteSpaced(KcLog::FATAL, kLogTag,
+            QStringLiteral("Error after timezone has changed: %1").arg(m_manager.lastLogError()));
         if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
-        reportError(qsErrText);
+        reportError(m_manager.lastError());
         // A failed detection leaves no entries: the page must not offer days that are gone.
     }
     initVisualArea();
@@ -748,7 +707,7 @@ void CVideosFoundFrm::onCancelClicked()
 
 void CVideosFoundFrm::onOpenExportFolder()
 {
-    const QString qsFolder = m_qsExportLocation + kConvertedFolder;
+    const QString qsFolder = m_manager.exportLocation() + kConvertedFolder;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(qsFolder)))
         logWrite(KcLog::WARNING, kLogTag, QStringLiteral("Failed to open the export folder: %1").arg(qsFolder));
 }

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-namespace KELMNameSpace {
-class CKELMStorage;
+namespace KcWorkers {
+class CWorkManager;
 }
 
 namespace Ui {
@@ -37,11 +37,10 @@ public:
         mdResults = 2,
     };
 
-    // The three references point into the work manager, which outlives the form. The export
-    // location is changed in place when the user picks another folder; qsDefaultLocation (the
-    // desktop) is what the location text calls "Desktop".
-    CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
-        QString& qsExportLocation, QWidget* pParent = nullptr);
+    // The work manager outlives the form; the form reads the days and the export location from it
+    // and hands it the user's changes. Its export location at construction (the desktop) is what
+    // the location text calls "Desktop".
+    explicit CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pParent = nullptr);
     ~CVideosFoundFrm() override;
 
     int mode() const { return m_nMode; }
@@ -131,9 +130,7 @@ private:
     void reportError(const QString& qsErrText);
 
     std::unique_ptr<Ui::kelmCnvrVideosFoundFrm> m_ui;
-    KcWorkers::ExportedSrids& m_exportedSrids;
-    KELMNameSpace::CKELMStorage& m_storage;
-    QString& m_qsExportLocation;
+    KcWorkers::CWorkManager& m_manager;
     QString m_qsDefaultLocation;
 
     quint64 m_ullTotalSize = 0;

@@ -276,7 +276,7 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     std::atomic<bool> bCancelled{false};
     QObject::connect(&Manager(), &KcWorkers::CWorkManager::fileError,
         [&](ulong, QString qsFileName) { bBrokenReported |= qsFileName.endsWith(QStringLiteral("b2.kelm")); });
-    Manager().storage().SetClock([&] {
+    Manager().setClock([&] {
         if (!bCancelled) {
             QMetaObject::invokeMethod(&Manager(), [&] {
                 if (bBrokenReported && !bCancelled.exchange(true))
@@ -287,7 +287,7 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     });
     Button(Window().startFrm(), "pbContinue")->click();
     ASSERT_TRUE(WaitForIdle());
-    Manager().storage().SetClock(KELMNameSpace::SystemClockNow);
+    Manager().setClock(KELMNameSpace::SystemClockNow);
     ASSERT_TRUE(bCancelled);
 
     ASSERT_EQ(CurrentPage(), Window().analyzeErrorsFrm());

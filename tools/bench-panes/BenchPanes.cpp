@@ -11,8 +11,8 @@
 
 #include "DateVisualPane.h"
 #include "ExportEntry.h"
-#include "KELMStorage.h"
 #include "VideosFoundFrm.h"
+#include "WorkManager.h"
 
 #include <QApplication>
 #include <QDir>
@@ -115,13 +115,13 @@ int main(int argc, char** argv)
             qsGrab = args[i + 1];
     }
 
-    KcWorkers::ExportedSrids entries = makeEntries(nPanes, bOneCamera);
-    KELMNameSpace::CKELMStorage storage;
-    QString qsLocation = QDir::tempPath() + QStringLiteral("/");
+    KcWorkers::CWorkManager manager(QDir::tempPath());
+    KcWorkers::ExportedSrids& entries = manager.exportedSrids();
+    entries = makeEntries(nPanes, bOneCamera);
 
     std::vector<double> firstBuilds;
     for (int run = 0; run < nRuns + 1; ++run) {
-        KcForms::CVideosFoundFrm fresh(entries, storage, qsLocation);
+        KcForms::CVideosFoundFrm fresh(manager);
         fresh.resize(1024, 700);
         fresh.show();
         settle();
@@ -138,7 +138,7 @@ int main(int argc, char** argv)
             firstBuilds.push_back(timer.nsecsElapsed() / 1e9);
     }
 
-    KcForms::CVideosFoundFrm form(entries, storage, qsLocation);
+    KcForms::CVideosFoundFrm form(manager);
     form.resize(1024, 700);
     form.show();
     settle();
