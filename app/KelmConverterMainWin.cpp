@@ -54,8 +54,7 @@ CKelmConverterMainWin::CKelmConverterMainWin(
     m_pAnalyzeFilesFrm = new KcForms::CAnalyzeFilesFrm(this);
     m_pAnalyzeErrorsFrm = new KcForms::CAnalyzeErrorsFrm(this);
     if (pWorkManager)
-        m_pVideosFoundFrm = new KcForms::CVideosFoundFrm(
-            pWorkManager->exportedSrids(), pWorkManager->storage(), pWorkManager->exportLocation(), this);
+        m_pVideosFoundFrm = new KcForms::CVideosFoundFrm(*pWorkManager, this);
 
     QStackedWidget* pStack = m_ui->kelmCnvrMainFrmStack;
     auto* pEscapeFilter = new CEscapeKeyFilter(this);

@@ -33,8 +33,8 @@ CDateVisualPane::CDateVisualPane(QWidget* pParent)
     : QWidget(pParent)
 {
     Look::initResources();
+    // The look of the pane and its plate comes from the list's sheet (Style::DatePanesContents).
     setFixedSize(800, 134);
-    setStyleSheet(Look::datePaneStyleSheet());
 
     m_pPlate = new CDateVisualPaneCenter(this);
     m_pPlate->setGeometry(0, 10, 750, 125);
@@ -131,25 +131,25 @@ void CDateVisualPane::setState(int nState)
     m_pPlate->setPlateEnabled(true);
     switch (nState) {
     case stReady:
-        Look::applyStyle(m_pPlate, Look::Style::PlateReady);
+        Look::setPlateLook(m_pPlate, Look::Style::PlateReady);
         m_pPlate->progressBar()->hide();
         break;
     case stNotExported:
         m_pPlate->setPlateEnabled(false);
-        Look::applyStyle(m_pPlate, Look::Style::PlateNotExported);
+        Look::setPlateLook(m_pPlate, Look::Style::PlateNotExported);
         m_pPlate->progressBar()->hide();
         break;
     case stExporting:
-        m_pPlate->setStyleSheet(QString());
+        Look::setPlateLook(m_pPlate, std::nullopt);
         m_pPlate->progressBar()->raise();
         m_pPlate->progressBar()->show();
         break;
     case stExported:
-        Look::applyStyle(m_pPlate, Look::Style::PlateExported);
+        Look::setPlateLook(m_pPlate, Look::Style::PlateExported);
         m_pPlate->progressBar()->hide();
         break;
     case stFailed:
-        Look::applyStyle(m_pPlate, Look::Style::PlateFailed);
+        Look::setPlateLook(m_pPlate, Look::Style::PlateFailed);
         m_pPlate->progressBar()->hide();
         break;
     default:

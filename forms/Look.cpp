@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QStringList>
 #include <QStyleFactory>
+#include <QVariant>
 #include <QWidget>
 
 // Registering the compiled-in images names their data symbol, which keeps a static link from
@@ -84,6 +85,11 @@ QString plate(const QString& qsName, const QColor& fill, int borderWidth, const 
     return QStringLiteral("QFrame#%1 { background-color: %2; border: %3px solid %4; border-radius: 6px; }\n")
         .arg(qsName, rgb(fill), QString::number(borderWidth), rgb(border));
 }
+
+const char* const kPlateLookProperty = "plateLook";
+constexpr Style kPlateLooks[] = {Style::PlateReady, Style::PlateNotExported, Style::PlateExported, Style::PlateFailed};
+
+QString plateLooksStyleSheet();
 
 } // namespace
 
@@ -273,6 +279,9 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ExportedBorder);
     case Style::PlateFailed:
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ErrorRed);
+    case Style::DatePanesContents:
+        return styleSheet(Style::PageBackground, qsObjectName) + datePaneStyleSheet() + cameraHeaderStyleSheet()
+            + plateLooksStyleSheet();
     }
     return QString();
 }
@@ -304,7 +313,38 @@ QString scopedStyleSheet(Style style, const QString& qsObjectName)
     return slLines.join(QLatin1Char('\n'));
 }
 
+// Each plate look, selected by the plate's look property instead of a sheet of the plate's own.
+QString plateLooksStyleSheet()
+{
+    static const QString s_qsSheet = [] {
+        const QString qsName = QStringLiteral("plate_main");
+        const QString qsSelector = QStringLiteral("QFrame#") + qsName;
+        QString qsSheet;
+        for (const Style style : kPlateLooks) {
+            const QString qsScoped
+                = qsSelector + QStringLiteral("[%1=\"%2\"]").arg(QLatin1String(kPlateLookProperty)).arg(int(style));
+            qsSheet += styleSheet(style, qsName).replace(qsSelector, qsScoped);
+        }
+        return qsSheet;
+    }();
+    return s_qsSheet;
+}
+
 } // namespace
+
+void setPlateLook(QWidget* pPlate, std::optional<Style> style)
+{
+    const QVariant look(style ? int(*style) : -1);
+    if (pPlate->property(kPlateLookProperty) == look)
+        return;
+    pPlate->setProperty(kPlateLookProperty, look);
+    // A polished plate keeps the rules it matched until it is polished again.
+    if (pPlate->testAttribute(Qt::WA_WState_Polished)) {
+        pPlate->style()->unpolish(pPlate);
+        pPlate->style()->polish(pPlate);
+        pPlate->update();
+    }
+}
 
 const QString& datePaneStyleSheet()
 {

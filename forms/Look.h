@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QString>
 
+#include <optional>
+
 class QAbstractButton;
 class QLabel;
 class QStyle;
@@ -121,6 +123,9 @@ enum class Style {
     PlateNotExported,
     PlateExported,
     PlateFailed,
+    // The list of camera headers and date panes: its background and the sheets of every header,
+    // pane and plate on it, set once on the list.
+    DatePanesContents,
 };
 
 // The sheet of a style for a widget of the given object name (needed by the container styles).
@@ -155,12 +160,15 @@ inline const QString ComboDownArrow = QStringLiteral(":/frm/comboDownArrow");
 // stretch with the page. Texts inside the frame keep this share of the page width (with margins).
 constexpr double kStartFrameTextShare = (640.0 - 2 * 28.0) / 1024.0;
 
-// The style sheet of one date pane and everything on it, set once on the pane: a list of hundreds
-// of panes builds far faster with one sheet per pane than with one per widget. The plate's state
-// style stays the plate's own.
+// The sheets of one date pane's buttons, error label and progress bar, and of the camera header's
+// frame, text and underline. They stand on the list (Style::DatePanesContents), not on each pane
+// or header: a sheet per widget is parsed and matched per widget, which made long lists slow.
 const QString& datePaneStyleSheet();
-// The camera header's frame, text and underline in one sheet, set once on the header.
 const QString& cameraHeaderStyleSheet();
+// Gives a plate the look of one of the Style::Plate... styles, which the list's sheet selects by
+// a property of the plate, so that a state change restyles the plate alone. No style: the plate
+// draws as a plain frame (under the export's progress bar).
+void setPlateLook(QWidget* pPlate, std::optional<Style> style);
 // The labels on a plate (Style::PaneNumber ... Style::PaneSecondary) take their font and colours
 // from a palette rather than a style sheet: a style sheet per label is what made long lists slow.
 void applyPaneLabelLook(QLabel* pLabel, Style style);

@@ -12,8 +12,13 @@ CSridVisualHeader::CSridVisualHeader(QWidget* pParent, const QString& qsText)
     m_ui->setupUi(this);
     m_ui->lbHdrText->setText(qsText);
 
+    // Its colours come from the list's sheet (Style::DatePanesContents).
     Look::setFont(m_ui->lbHdrText, Look::Font::CameraHeader);
-    setStyleSheet(Look::cameraHeaderStyleSheet());
+}
+
+void CSridVisualHeader::setText(const QString& qsText)
+{
+    m_ui->lbHdrText->setText(qsText);
 }
 
 CSridVisualHeader::~CSridVisualHeader() = default;

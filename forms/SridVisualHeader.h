@@ -20,6 +20,8 @@ public:
     ~CSridVisualHeader() override;
 
     QString text() const;
+    // A header is reused for another camera when the list is built again.
+    void setText(const QString& qsText);
 
 private:
     std::unique_ptr<Ui::CSridVisualHeader> m_ui;

@@ -3,8 +3,6 @@
 #include "DateVisualPane.h"
 #include "ErrorInfo.h"
 #include "FolderDialog.h"
-#include "KelmFilesAnalyzer.h"
-#include "KelmFilesExporter.h"
 #include "Log.h"
 #include "PageKeys.h"
 #include "Look.h"
@@ -27,13 +25,16 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <utility>
 
 using KcLog::logWrite;
 using KcLog::logWriteSpaced;
@@ -82,14 +83,11 @@ QString volumeText(const QString& qsRootPath)
 
 } // namespace
 
-CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
-    QString& qsExportLocation, QWidget* pParent)
+CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pParent)
     : QDialog(pParent)
     , m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>())
-    , m_exportedSrids(exportedSrids)
-    , m_storage(storage)
-    , m_qsExportLocation(qsExportLocation)
-    , m_qsDefaultLocation(qsExportLocation)
+    , m_manager(manager)
+    , m_qsDefaultLocation(manager.exportLocation())
 {
     Look::initResources();
     m_ui->setupUi(this);
@@ -122,7 +120,7 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNa
     Look::applyStyle(m_ui->lbTitleText, Look::Style::TitleText);
     Look::applyStyle(m_ui->lbTitleTextShort, Look::Style::TitleText);
     Look::applyStyle(m_ui->datePanesScrollArea, Look::Style::ScrollArea);
-    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::PageBackground);
+    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::DatePanesContents);
     m_ui->datePanesScrollArea->verticalScrollBar()->setStyle(Look::fusionStyle());
 
     Look::applyStyle(m_ui->frmStatusPane, Look::Style::StatusPane);
@@ -190,10 +188,10 @@ CDateVisualPane* CVideosFoundFrm::paneAt(const QPoint& globalPos) const
 
 void CVideosFoundFrm::followMouseAfterScroll()
 {
-    if (m_nMode != mdVideosFound || !m_ui->datePanesScrollArea->widget())
+    if (m_nMode != mdVideosFound)
         return;
     CDateVisualPane* pUnder = paneAt(QCursor::pos());
-    for (CDateVisualPane* pPane : m_ui->datePanesScrollArea->widget()->findChildren<CDateVisualPane*>())
+    for (CDateVisualPane* pPane : m_panes)
         pPane->setHovered(pPane == pUnder);
 }
 
@@ -224,46 +222,35 @@ void CVideosFoundFrm::keyPressEvent(QKeyEvent* pEvent)
 
 bool CVideosFoundFrm::initVisualArea()
 {
-    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
-    bool bBuilt = false;
-    try {
+    // Renews the batch ids, which the export reports carry.
+    const bool bPrepared = m_manager.prepareExportBatches();
+    if (bPrepared)
         buildVisualArea();
-        bBuilt = true;
-    } catch (const KcMain::KcException& exception) {
-        logWriteSpaced(
-            KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(exception.logText()));
-        qsErrText = exception.userText();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Out of memory while initializing visual area."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
-    } catch (const std::exception& exception) {
-        const QString qsWhat = QString::fromLocal8Bit(exception.what());
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error while initializing visual area: %1").arg(qsWhat));
-        qsErrText = qsWhat;
-    } catch (...) {
+    else
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Unknown exception while initializing visual area for 'Videos Found' form."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
-    }
+            QStringLiteral("Error while initializing visual area: %1").arg(m_manager.lastLogError()));
 
     // Undo the wait cursor of a caller (the time zone change); the error box wants the arrow.
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    if (!bBuilt)
-        reportError(qsErrText);
-    return bBuilt;
+    if (!bPrepared)
+        reportError(m_manager.lastError());
+    return bPrepared;
 }
 
 void CVideosFoundFrm::buildVisualArea()
 {
-    // Renews the batch ids, which the export reports carry.
-    KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);
-
     m_batchPanes.clear();
     // The day at the top of the list stays there when the list is built anew.
     const SListPosition position = listPosition();
-    // Filled while apart from the page, the new list is shown and laid out once, not once per pane.
-    resetContentsWidget();
+    // Filled while hidden, the list is laid out and shown once, not once per pane; the headers and
+    // panes of the last build are filled anew rather than made again.
+    m_ui->wgtDatePanesContents->hide();
+    QGridLayout* pGrid = m_ui->datePanesGridLayout;
+    while (QLayoutItem* pItem = pGrid->takeAt(0))
+        delete pItem; // the item only: its widget stays for reuse
+    m_nHeadersUsed = 0;
+    m_nPanesUsed = 0;
     struct SPlaceOnExit {
         CVideosFoundFrm& form;
         const SListPosition& position;
@@ -281,7 +268,7 @@ void CVideosFoundFrm::buildVisualArea()
     m_ulExportedCount = 0;
     m_nPaneColumn = 1;
 
-    for (const auto& keyAndEntry : m_exportedSrids) {
+    for (const auto& keyAndEntry : std::as_const(m_manager).exportedSrids()) {
         const KcWorkers::SExportEntry& entry = keyAndEntry.second;
         // Only the videos found show the days taken out, so that they can be put back.
         if (!entry.bEnabled && m_nMode != mdVideosFound)
@@ -317,7 +304,6 @@ void CVideosFoundFrm::buildVisualArea()
         ++m_nPaneColumn;
     }
 
-    QGridLayout* pGrid = m_ui->datePanesGridLayout;
     pGrid->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding), m_nRows * 2, 1);
     pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 0);
     pGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 1, 3);
@@ -326,42 +312,14 @@ void CVideosFoundFrm::buildVisualArea()
     updateLocationInfo();
 }
 
-void CVideosFoundFrm::resetContentsWidget()
-{
-    if (QWidget* pOld = m_ui->datePanesScrollArea->takeWidget()) {
-        // Hidden at once, so that the old panes take no part in anything until they are deleted.
-        pOld->hide();
-        pOld->deleteLater();
-    }
-
-    auto* pContents = new QWidget;
-    pContents->setObjectName(QStringLiteral("wgtDatePanesContents"));
-    pContents->setGeometry(0, 0, 779, 467);
-    auto* pHelper = new QHBoxLayout(pContents);
-    pHelper->setObjectName(QStringLiteral("helperLayout"));
-    pHelper->setSpacing(0);
-    pHelper->setContentsMargins(0, 0, 0, 0);
-    auto* pGrid = new QGridLayout;
-    pGrid->setObjectName(QStringLiteral("datePanesGridLayout"));
-    pGrid->setSpacing(6);
-    pGrid->setContentsMargins(11, 11, 11, 11);
-    pHelper->addLayout(pGrid);
-    Look::applyStyle(pContents, Look::Style::PageBackground);
-
-    m_ui->wgtDatePanesContents = pContents;
-    m_ui->helperLayout = pHelper;
-    m_ui->datePanesGridLayout = pGrid;
-}
-
 CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
 {
     SListPosition position;
-    const QWidget* pContents = m_ui->datePanesScrollArea->widget();
     const int nTop = m_ui->datePanesScrollArea->verticalScrollBar()->value();
-    if (!pContents || nTop == 0)
+    if (nTop == 0)
         return position;
     // The panes stand in key order, one row after the other.
-    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+    for (const CDateVisualPane* pPane : m_panes) {
         if (pPane->geometry().bottom() >= nTop) {
             position.qsExportKey = pPane->exportKey();
             position.nOffset = pPane->y() - nTop;
@@ -373,9 +331,17 @@ CVideosFoundFrm::SListPosition CVideosFoundFrm::listPosition() const
 
 void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
 {
+    // What the last build had beyond this one's goes.
+    for (size_t i = m_nHeadersUsed; i < m_headers.size(); ++i)
+        delete m_headers[i];
+    m_headers.resize(m_nHeadersUsed);
+    for (size_t i = m_nPanesUsed; i < m_panes.size(); ++i)
+        delete m_panes[i];
+    m_panes.resize(m_nPanesUsed);
+
     QScrollArea* pArea = m_ui->datePanesScrollArea;
     QWidget* pContents = m_ui->wgtDatePanesContents;
-    pArea->setWidget(pContents);
+    pContents->show();
     if (position.qsExportKey.isEmpty())
         return;
 
@@ -383,7 +349,7 @@ void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
     pContents->layout()->activate();
     pContents->resize(pContents->width(), pContents->layout()->minimumSize().height());
     const CDateVisualPane* pTarget = nullptr;
-    for (const CDateVisualPane* pPane : pContents->findChildren<CDateVisualPane*>()) {
+    for (const CDateVisualPane* pPane : m_panes) {
         if (pPane->exportKey() >= position.qsExportKey) {
             pTarget = pPane;
             break;
@@ -399,23 +365,42 @@ void CVideosFoundFrm::placeContentsWidget(const SListPosition& position)
 
 void CVideosFoundFrm::addSridHeader(const QString& qsSrid)
 {
-    auto* pHeader = new CSridVisualHeader(m_ui->wgtDatePanesContents, QStringLiteral("SRID ") + qsSrid);
+    const QString qsText = QStringLiteral("SRID ") + qsSrid;
+    CSridVisualHeader* pHeader = nullptr;
+    if (m_nHeadersUsed < m_headers.size()) {
+        pHeader = m_headers[m_nHeadersUsed];
+        pHeader->setText(qsText);
+    } else {
+        pHeader = new CSridVisualHeader(m_ui->wgtDatePanesContents, qsText);
+        m_headers.push_back(pHeader);
+    }
+    ++m_nHeadersUsed;
     m_ui->datePanesGridLayout->addWidget(pHeader, m_nPaneRow, 1, 1, 2);
     ++m_nPaneRow;
 }
 
 void CVideosFoundFrm::addDatePane(const KcWorkers::SExportEntry& entry)
 {
-    auto* pPane = new CDateVisualPane(m_ui->wgtDatePanesContents);
+    CDateVisualPane* pPane = nullptr;
+    if (m_nPanesUsed < m_panes.size()) {
+        pPane = m_panes[m_nPanesUsed];
+        pPane->setState(CDateVisualPane::stReady);
+        pPane->setProgressValue(0);
+    } else {
+        pPane = new CDateVisualPane(m_ui->wgtDatePanesContents);
+        connect(pPane, &CDateVisualPane::exportEnabled, this, &CVideosFoundFrm::onExportEnabled);
+        m_panes.push_back(pPane);
+    }
+    ++m_nPanesUsed;
     pPane->setNumber(m_nPaneNumber++);
     pPane->setData(entry);
     if (!entry.bEnabled) {
         // A day the user took out stays out when the page comes back: it shows as deleted, with
-        // Restore on hover. Done before the connection, so the total is not reduced twice.
+        // Restore on hover. Silently, so that the total is not reduced twice.
+        const QSignalBlocker blocker(pPane);
         pPane->onDeleteButtonPressed();
         pPane->restoreButton()->hide();
     }
-    connect(pPane, &CDateVisualPane::exportEnabled, this, &CVideosFoundFrm::onExportEnabled);
     m_ui->datePanesGridLayout->addWidget(pPane, m_nPaneRow, m_nPaneColumn);
     if (m_nMode == mdExporting)
         pPane->setState(CDateVisualPane::stExporting);
@@ -440,7 +425,7 @@ void CVideosFoundFrm::updateLocationInfo()
     const QString qsSize = QString::number(linkFont.pointSize());
 
     QLabel* pLabel = m_ui->lbLocationInfo;
-    if (m_qsExportLocation == m_qsDefaultLocation) {
+    if (m_manager.exportLocation() == m_qsDefaultLocation) {
         pLabel->setToolTip(QString());
         pLabel->setText(qsTemplate.arg(qsFamily, qsSize,
             QCoreApplication::translate("kelmCnvrVideosFoundFrm",
@@ -452,7 +437,7 @@ void CVideosFoundFrm::updateLocationInfo()
     // Long paths lose their middle, so that both ends stay readable.
     const QFontMetrics metrics(linkFont);
     const int nWidth = pLabel->contentsRect().width();
-    QString qsShown = m_qsExportLocation;
+    QString qsShown = m_manager.exportLocation();
     bool bShortened = false;
     while (metrics.horizontalAdvance(qsShown) > nWidth && qsShown.size() > 3) {
         qsShown.remove(qsShown.size() / 2, 2);
@@ -460,7 +445,7 @@ void CVideosFoundFrm::updateLocationInfo()
     }
     if (bShortened)
         qsShown.replace(std::max(0, qsShown.size() / 2 - 1), 3, QStringLiteral("..."));
-    pLabel->setToolTip(bShortened ? m_qsExportLocation : QString());
+    pLabel->setToolTip(bShortened ? m_manager.exportLocation() : QString());
 
     const QString qsMessage = QCoreApplication::translate(
         "kelmCnvrVideosFoundFrm", "MP4-files will be created in &quot;Converted&quot; folder: <br />%3 <br />")
@@ -472,7 +457,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
 {
     qint64 llAvailable = -1;
     QString qsRoot;
-    const QString qsFolder = nearestExistingFolder(m_qsExportLocation);
+    const QString qsFolder = nearestExistingFolder(m_manager.exportLocation());
     if (!qsFolder.isEmpty()) {
         const QStorageInfo volume(qsFolder);
         if (volume.isValid() && volume.isReady()) {
@@ -490,7 +475,7 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
         m_ui->pbCreateVideo->setEnabled(false);
         logWrite(KcLog::WARNING, kLogTag,
             QStringLiteral("The failed to access the target export path, just was selected by user: %1")
-                .arg(m_qsExportLocation));
+                .arg(m_manager.exportLocation()));
         return;
     }
 
@@ -520,18 +505,18 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
 
 void CVideosFoundFrm::onExportEnabled(QString qsExportKey, bool bEnabled)
 {
-    const auto found = m_exportedSrids.find(qsExportKey.toStdWString());
-    if (found == m_exportedSrids.end())
+    const KcWorkers::ExportedSrids& entries = std::as_const(m_manager).exportedSrids();
+    const auto found = entries.find(qsExportKey.toStdWString());
+    if (found == entries.end())
         return;
-    KcWorkers::SExportEntry& entry = found->second;
-    const quint64 ullSize = entry.fragment.estimatedSize;
-    if (entry.bEnabled != bEnabled) {
+    const quint64 ullSize = found->second.fragment.estimatedSize;
+    if (found->second.bEnabled != bEnabled) {
         if (bEnabled)
             m_ullTotalSize += ullSize;
         else
             m_ullTotalSize = m_ullTotalSize > ullSize ? m_ullTotalSize - ullSize : 0;
     }
-    entry.bEnabled = bEnabled;
+    m_manager.setExportEnabled(qsExportKey, bEnabled);
     updateLocationInfo();
     updateSizeInfo(m_ullTotalSize);
 }
@@ -554,7 +539,7 @@ void CVideosFoundFrm::onLinkActivated(QString qsLink)
     FolderDialog::setLastFolder(qsLocation);
     if (!qsLocation.endsWith(QLatin1Char('/')))
         qsLocation += QLatin1Char('/');
-    m_qsExportLocation = qsLocation;
+    m_manager.setExportLocation(qsLocation);
     updateSizeInfo(m_ullTotalSize);
     updateLocationInfo();
 }
@@ -567,35 +552,28 @@ void CVideosFoundFrm::onRefreshClicked()
 
 void CVideosFoundFrm::onTimeZoneChanged(QTimeZone qtmNewZone)
 {
-    QString qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown error");
+    // The days are cut anew after the popup list has closed and the page has been repainted, not
+    // while the list still stands on the screen; quick changes in a row cost one rebuild.
+    m_pendingZone = qtmNewZone;
+    if (m_bZoneChangePending)
+        return;
+    m_bZoneChangePending = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, this, &CVideosFoundFrm::applyPendingTimeZone);
+}
+
+void CVideosFoundFrm::applyPendingTimeZone()
+{
+    m_bZoneChangePending = false;
+    const QTimeZone qtmNewZone = m_pendingZone;
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Time Zone was changed by user"));
-
-    bool bDetected = false;
-    try {
-        KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
-        KcWorkers::detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation);
-        bDetected = true;
-    } catch (const KcMain::KcException& exception) {
-        logWriteSpaced(
-            KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(exception.logText()));
-        qsErrText = exception.userText();
-    } catch (const std::bad_alloc&) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: Out of memory"));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of memory");
-    } catch (const std::exception& exception) {
-        const QString qsWhat = QString::fromLocal8Bit(exception.what());
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Error after timezone has changed: %1").arg(qsWhat));
-        qsErrText = qsWhat;
-    } catch (...) {
-        logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Unknown exception after timezone has changed."));
-        qsErrText = QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Unknown exception");
-    }
-
-    if (!bDetected) {
+    KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
+    if (!m_manager.redetectExportParameters()) {
+        logWriteSpaced(KcLog::FATAL, kLogTag,
+            QStringLiteral("Error after timezone has changed: %1").arg(m_manager.lastLogError()));
         if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
-        reportError(qsErrText);
+        reportError(m_manager.lastError());
         // A failed detection leaves no entries: the page must not offer days that are gone.
     }
     initVisualArea();
@@ -729,7 +707,7 @@ void CVideosFoundFrm::onCancelClicked()
 
 void CVideosFoundFrm::onOpenExportFolder()
 {
-    const QString qsFolder = m_qsExportLocation + kConvertedFolder;
+    const QString qsFolder = m_manager.exportLocation() + kConvertedFolder;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(qsFolder)))
         logWrite(KcLog::WARNING, kLogTag, QStringLiteral("Failed to open the export folder: %1").arg(qsFolder));
 }

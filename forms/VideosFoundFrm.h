@@ -9,9 +9,10 @@
 #include <QTimeZone>
 
 #include <memory>
+#include <vector>
 
-namespace KELMNameSpace {
-class CKELMStorage;
+namespace KcWorkers {
+class CWorkManager;
 }
 
 namespace Ui {
@@ -21,6 +22,7 @@ class kelmCnvrVideosFoundFrm;
 namespace KcForms {
 
 class CDateVisualPane;
+class CSridVisualHeader;
 
 // The working page after the analysis: one header per camera and one date pane per recorded day,
 // the time zone and the export location, the size of the chosen days against the free space,
@@ -35,11 +37,10 @@ public:
         mdResults = 2,
     };
 
-    // The three references point into the work manager, which outlives the form. The export
-    // location is changed in place when the user picks another folder; qsDefaultLocation (the
-    // desktop) is what the location text calls "Desktop".
-    CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
-        QString& qsExportLocation, QWidget* pParent = nullptr);
+    // The work manager outlives the form; the form reads the days and the export location from it
+    // and hands it the user's changes. Its export location at construction (the desktop) is what
+    // the location text calls "Desktop".
+    explicit CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pParent = nullptr);
     ~CVideosFoundFrm() override;
 
     int mode() const { return m_nMode; }
@@ -110,6 +111,7 @@ protected:
 private:
     // After the list scrolled under a mouse that did not move: the Delete button goes with the mouse.
     void followMouseAfterScroll();
+    void applyPendingTimeZone();
     // Where the list stands: the first pane in view and how far its top is from the view's.
     struct SListPosition {
         QString qsExportKey;
@@ -119,7 +121,6 @@ private:
     // Puts the list just filled into the page, at the position it had.
     void placeContentsWidget(const SListPosition& position);
     void buildVisualArea();
-    void resetContentsWidget();
     void addSridHeader(const QString& qsSrid);
     void addDatePane(const KcWorkers::SExportEntry& entry);
     void updateLocationInfo();
@@ -129,9 +130,7 @@ private:
     void reportError(const QString& qsErrText);
 
     std::unique_ptr<Ui::kelmCnvrVideosFoundFrm> m_ui;
-    KcWorkers::ExportedSrids& m_exportedSrids;
-    KELMNameSpace::CKELMStorage& m_storage;
-    QString& m_qsExportLocation;
+    KcWorkers::CWorkManager& m_manager;
     QString m_qsDefaultLocation;
 
     quint64 m_ullTotalSize = 0;
@@ -143,8 +142,16 @@ private:
     bool m_bBuilt = false;
     ulong m_ulPaneCount = 0;
     ulong m_ulExportedCount = 0;
+    // The headers and panes of the list in grid order, children of the list; a build fills the
+    // first ones anew and deletes what it did not use.
+    std::vector<CSridVisualHeader*> m_headers;
+    std::vector<CDateVisualPane*> m_panes;
+    size_t m_nHeadersUsed = 0;
+    size_t m_nPanesUsed = 0;
     QMap<ulong, QPointer<CDateVisualPane>> m_batchPanes;
     ulong m_ulLastScrolledBatch = 0;
+    QTimeZone m_pendingZone;
+    bool m_bZoneChangePending = false;
 };
 
 } // namespace KcForms

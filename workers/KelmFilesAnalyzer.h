@@ -68,7 +68,8 @@ private:
     const std::vector<std::wstring>& m_inputFiles;
     KELMNameSpace::SridMap& m_loadedContent;
     KELMNameSpace::BlackList& m_blackList;
-    const QString& m_qsExportLocation;
+    // A copy: the manager's location may change while the job runs.
+    const QString m_qsExportLocation;
     bool m_bEventsSyncInstalled = false;
 };
 

@@ -76,7 +76,8 @@ private:
     void uninstallEventsSync();
 
     CExportEventsSync m_eventsSync;
-    const QString& m_qsExportLocation;
+    // A copy: the manager's location may change while the job runs.
+    const QString m_qsExportLocation;
     bool m_bEventsSyncInstalled = false;
 };
 

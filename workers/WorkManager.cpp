@@ -66,6 +66,12 @@ bool runKeepingError(TWork work, QString& qsLastError, QString& qsLastLogError)
     } catch (const std::bad_alloc&) {
         qsLastError = CWorkManager::tr("Out of memory");
         qsLastLogError = QStringLiteral("Out of memory");
+    } catch (const std::exception& exception) {
+        qsLastError = QString::fromLocal8Bit(exception.what());
+        qsLastLogError = qsLastError;
+    } catch (...) {
+        qsLastError = CWorkManager::tr("Unknown exception");
+        qsLastLogError = QStringLiteral("Unknown exception");
     }
     logWrite(KcLog::ERROR, kTagWM, qsLastLogError);
     return false;
@@ -110,6 +116,15 @@ CWorkManager::~CWorkManager()
 void CWorkManager::setExportLocation(const QString& qsExportLocation)
 {
     m_qsExportLocation = withTrailingSlash(qsExportLocation);
+}
+
+bool CWorkManager::setExportEnabled(const QString& qsExportKey, bool bEnabled)
+{
+    const auto found = m_exportedSrids.find(qsExportKey.toStdWString());
+    if (found == m_exportedSrids.end())
+        return false;
+    found->second.bEnabled = bEnabled;
+    return true;
 }
 
 void CWorkManager::setQuitHandler(std::function<void()> quitHandler)
@@ -316,16 +331,22 @@ void CWorkManager::onFragmentExportFinished(ulong ulFragmentID)
 
 bool CWorkManager::redetectExportParameters()
 {
-    if (refuseWhileBusy("detect export parameters"))
+    if (refuseWhileBusy("detect export parameters")) {
+        m_qsLastError = tr("Another job is still running");
+        m_qsLastLogError = QStringLiteral("Export parameters not detected: another job is still running");
         return false;
+    }
     return runKeepingError([this] { detectExportParameters(m_storage, m_exportedSrids, m_qsExportLocation); },
                            m_qsLastError, m_qsLastLogError);
 }
 
 bool CWorkManager::prepareExportBatches(uint32_t* pBatchCount)
 {
-    if (refuseWhileBusy("prepare export batches"))
+    if (refuseWhileBusy("prepare export batches")) {
+        m_qsLastError = tr("Another job is still running");
+        m_qsLastLogError = QStringLiteral("Export batches not prepared: another job is still running");
         return false;
+    }
     return runKeepingError(
         [this, pBatchCount] {
             const uint32_t batchCount = KcWorkers::prepareExportBatches(m_storage, m_exportedSrids, m_qsExportLocation);

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QThread;
@@ -73,12 +74,18 @@ public:
     const QStringList& unusableFileReasons() const { return m_slUnusableReasons; }
 
     // The analysis results; read them only while no job runs.
-    KELMNameSpace::CKELMStorage& storage() { return m_storage; }
+    const KELMNameSpace::CKELMStorage& storage() const { return m_storage; }
     const KELMNameSpace::SridMap& loadedContent() const { return m_loadedContent; }
+    const ExportedSrids& exportedSrids() const { return m_exportedSrids; }
+    // The command line picks its days in the entries themselves; the forms use setExportEnabled().
     ExportedSrids& exportedSrids() { return m_exportedSrids; }
+    // Takes a day in or out of the export; false for a key no entry has.
+    bool setExportEnabled(const QString& qsExportKey, bool bEnabled);
+    // The clock the jobs read their time from.
+    void setClock(KELMNameSpace::ClockFunction clock) { m_storage.SetClock(std::move(clock)); }
 
-    // The forms keep a reference and change it in place; it always ends with "/".
-    QString& exportLocation() { return m_qsExportLocation; }
+    // Always ends with "/"; the jobs take a copy when they start.
+    const QString& exportLocation() const { return m_qsExportLocation; }
     void setExportLocation(const QString& qsExportLocation);
 
     // Rebuilds the export entries in the currently selected time zone (after the user picked

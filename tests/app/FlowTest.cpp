@@ -154,6 +154,8 @@ TEST_F(FlowTest, ConvertsADroppedFolderFromTheStartPageToTheResults)
     if (pZones->currentIndex() == 8) // preselected on a computer in that zone: pick away first
         pZones->setCurrentIndex(7);
     pZones->setCurrentIndex(8); // UTC+4
+    // The page is built anew once the popup has gone, from the event loop.
+    ASSERT_TRUE(WaitFor([&] { return PaneTitles().size() == 3; }));
     EXPECT_EQ(PaneTitles(),
         (QStringList{"1001_1_01.03.26_23.59-00.00", "1002_1_01.03.26_11.00-11.01", "1001_1_02.03.26_00.00-00.01"}));
     EXPECT_EQ(Videos().totalSize(), [&] {
@@ -274,7 +276,7 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     std::atomic<bool> bCancelled{false};
     QObject::connect(&Manager(), &KcWorkers::CWorkManager::fileError,
         [&](ulong, QString qsFileName) { bBrokenReported |= qsFileName.endsWith(QStringLiteral("b2.kelm")); });
-    Manager().storage().SetClock([&] {
+    Manager().setClock([&] {
         if (!bCancelled) {
             QMetaObject::invokeMethod(&Manager(), [&] {
                 if (bBrokenReported && !bCancelled.exchange(true))
@@ -285,7 +287,7 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     });
     Button(Window().startFrm(), "pbContinue")->click();
     ASSERT_TRUE(WaitForIdle());
-    Manager().storage().SetClock(KELMNameSpace::SystemClockNow);
+    Manager().setClock(KELMNameSpace::SystemClockNow);
     ASSERT_TRUE(bCancelled);
 
     ASSERT_EQ(CurrentPage(), Window().analyzeErrorsFrm());

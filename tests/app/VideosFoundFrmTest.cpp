@@ -37,8 +37,9 @@ protected:
     {
         AppTest::SetUp();
         App();
-        m_qsLocation = Desktop() + QStringLiteral("/");
-        m_pForm = std::make_unique<CVideosFoundFrm>(m_entries, m_storage, m_qsLocation);
+        m_pManager = std::make_unique<KcWorkers::CWorkManager>(Desktop());
+        m_pManager->setSearchFinalPause(false);
+        m_pForm = std::make_unique<CVideosFoundFrm>(*m_pManager);
         m_pForm->resize(1024, 700);
         m_pForm->show();
     }
@@ -46,6 +47,7 @@ protected:
     void TearDown() override
     {
         m_pForm.reset();
+        m_pManager.reset();
         AppTest::TearDown();
     }
 
@@ -62,7 +64,7 @@ protected:
         entry.fragment.startTime = entry.fragment.windowStart + 3600;
         entry.fragment.endTime = entry.fragment.windowStart + 7200;
         entry.fragment.estimatedSize = 5000000;
-        m_entries[KcWorkers::makeExportKey(entry)] = entry;
+        m_pManager->exportedSrids()[KcWorkers::makeExportKey(entry)] = entry;
     }
 
     // One camera's recording of a few seconds, loaded and cut into days as after an analysis.
@@ -70,11 +72,14 @@ protected:
     {
         WriteRecording(QStringLiteral("cam.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
             LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
-        UtilsNameSpace::SErrorInfo error;
-        const std::wstring path = QDir(Recordings()).filePath(QStringLiteral("cam.kelm")).toStdWString();
-        ASSERT_TRUE(m_storage.LoadContent({path}, &error)) << error.code;
-        KcWorkers::detectExportParameters(m_storage, m_entries, m_qsLocation);
-        ASSERT_EQ(m_entries.size(), 1u);
+        KcWorkers::CWorkManager& manager = *m_pManager;
+        const auto idle = [&manager] { return manager.state() == KcWorkers::CWorkManager::wsIdle; };
+        manager.setSrcFilesAndFolders({QDir(Recordings()).filePath(QStringLiteral("cam.kelm"))});
+        manager.onStartKelmFilesSearching();
+        ASSERT_TRUE(WaitFor(idle));
+        manager.onStartKelmFilesAnalyzing();
+        ASSERT_TRUE(WaitFor(idle));
+        ASSERT_EQ(m_pManager->exportedSrids().size(), 1u);
     }
 
     QLabel* Label(const char* pName) { return m_pForm->findChild<QLabel*>(QString::fromLatin1(pName)); }
@@ -90,9 +95,7 @@ protected:
         return {row, column};
     }
 
-    KcWorkers::ExportedSrids m_entries;
-    KELMNameSpace::CKELMStorage m_storage;
-    QString m_qsLocation;
+    std::unique_ptr<KcWorkers::CWorkManager> m_pManager;
     std::unique_ptr<CVideosFoundFrm> m_pForm;
 };
 
@@ -108,7 +111,7 @@ TEST_F(VideosFoundFrmTest, CamerasGetHeadersAndDaysShareRowsOfTwo)
     ASSERT_TRUE(m_pForm->initVisualArea());
 
     QList<CDateVisualPane*> panes;
-    for (const auto& keyAndEntry : m_entries) {
+    for (const auto& keyAndEntry : m_pManager->exportedSrids()) {
         for (CDateVisualPane* pPane : m_pForm->findChildren<CDateVisualPane*>()) {
             if (pPane->exportKey() == QString::fromStdWString(keyAndEntry.first))
                 panes.append(pPane);
@@ -151,17 +154,17 @@ TEST_F(VideosFoundFrmTest, LongLocationsLoseTheirMiddleAndShowWholeInTheToolTip)
     EXPECT_TRUE(Label("lbLocationInfo")->text().contains(QStringLiteral("on Desktop")));
     EXPECT_TRUE(Label("lbLocationInfo")->toolTip().isEmpty());
 
-    m_qsLocation = QStringLiteral("/srv/") + QString(120, QLatin1Char('a')) + QStringLiteral("/exports/");
+    m_pManager->setExportLocation(QStringLiteral("/srv/") + QString(120, QLatin1Char('a')) + QStringLiteral("/exports/"));
     ASSERT_TRUE(m_pForm->initVisualArea());
     const QString qsText = Label("lbLocationInfo")->text();
-    EXPECT_EQ(Label("lbLocationInfo")->toolTip(), m_qsLocation);
+    EXPECT_EQ(Label("lbLocationInfo")->toolTip(), m_pManager->exportLocation());
     EXPECT_TRUE(qsText.contains(QStringLiteral("...")));
     EXPECT_TRUE(qsText.contains(QStringLiteral("/srv/aa")));
     EXPECT_TRUE(qsText.contains(QStringLiteral("aa/exports/")));
-    EXPECT_FALSE(qsText.contains(m_qsLocation));
+    EXPECT_FALSE(qsText.contains(m_pManager->exportLocation()));
     EXPECT_TRUE(qsText.contains(QStringLiteral("href=\"location\"")));
 
-    m_qsLocation = QStringLiteral("/srv/short/");
+    m_pManager->setExportLocation(QStringLiteral("/srv/short/"));
     ASSERT_TRUE(m_pForm->initVisualArea());
     EXPECT_TRUE(Label("lbLocationInfo")->toolTip().isEmpty());
     EXPECT_TRUE(Label("lbLocationInfo")->text().contains(QStringLiteral("/srv/short/")));
@@ -181,17 +184,17 @@ TEST_F(VideosFoundFrmTest, TheLocationLinkChangesTheExportLocationInPlace)
     });
     emit Label("lbLocationInfo")->linkActivated(QStringLiteral("location"));
 
-    EXPECT_EQ(m_qsLocation, qsChosen + QStringLiteral("/"));
+    EXPECT_EQ(m_pManager->exportLocation(), qsChosen + QStringLiteral("/"));
     // The temporary folder's name may be long enough to be shortened.
     const QString qsText = Label("lbLocationInfo")->text();
     EXPECT_FALSE(qsText.contains(QStringLiteral("on Desktop")));
-    EXPECT_TRUE(qsText.contains(qsChosen) || Label("lbLocationInfo")->toolTip() == m_qsLocation);
+    EXPECT_TRUE(qsText.contains(qsChosen) || Label("lbLocationInfo")->toolTip() == m_pManager->exportLocation());
 }
 
 TEST_F(VideosFoundFrmTest, DeleteAndRestoreMoveTheTotalAndTheFreeSpaceVerdict)
 {
     LoadOneDay();
-    SExportEntry& entry = m_entries.begin()->second;
+    SExportEntry& entry = m_pManager->exportedSrids().begin()->second;
     ASSERT_TRUE(m_pForm->initVisualArea());
     ASSERT_GT(m_pForm->totalSize(), 0u);
     const QString qsSize = KcCore::CDisplayText::size(entry.fragment.estimatedSize);
@@ -255,7 +258,7 @@ TEST_F(VideosFoundFrmTest, TheMouseAndTheKeysReachTheDayUnderTheMouse)
     // Delete takes out the day under the mouse, and only a day still to be exported.
     pBar->setValue(0);
     QTest::keyClick(m_pForm.get(), Qt::Key_Delete);
-    EXPECT_FALSE(m_entries.begin()->second.bEnabled);
+    EXPECT_FALSE(m_pManager->exportedSrids().begin()->second.bEnabled);
     EXPECT_EQ(m_pForm->totalSize(), 0u);
     pFirst->restoreButton()->click();
 
@@ -298,7 +301,7 @@ TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
     LoadOneDay();
     m_pForm->setMode(CVideosFoundFrm::mdExporting);
     ASSERT_TRUE(m_pForm->initVisualArea());
-    const ulong ulBatch = m_entries.begin()->second.batchId;
+    const ulong ulBatch = m_pManager->exportedSrids().begin()->second.batchId;
     CDateVisualPane* pPane = m_pForm->batchPane(ulBatch);
     ASSERT_NE(pPane, nullptr);
     EXPECT_EQ(pPane->state(), CDateVisualPane::stExporting);
@@ -331,7 +334,7 @@ TEST_F(VideosFoundFrmTest, ADayWithProblemsShowsFailedAndAWholeOneExported)
                                int(KcWorkers::CWorkManager::doNotCreated)}) {
         m_pForm->setMode(CVideosFoundFrm::mdExporting);
         ASSERT_TRUE(m_pForm->initVisualArea());
-        const ulong ulBatch = m_entries.begin()->second.batchId;
+        const ulong ulBatch = m_pManager->exportedSrids().begin()->second.batchId;
         m_pForm->onFragmentExportingStarted(ulBatch);
         m_pForm->onFragmentExportOutcome(ulBatch, nOutcome, QStringLiteral("input gone"));
         m_pForm->onFragmentExportingFinished(ulBatch);

@@ -61,7 +61,7 @@ protected:
         ASSERT_TRUE(m_out.isValid());
         ASSERT_TRUE(m_manager.isInitialized());
         m_manager.setQuitHandler([this] { ++m_nQuits; });
-        m_manager.storage().SetClock(m_gate.Clock());
+        m_manager.setClock(m_gate.Clock());
     }
 
     bool WaitIdle() { return KcTest::WaitIdle(m_manager); }
