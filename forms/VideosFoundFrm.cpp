@@ -82,7 +82,7 @@ QString volumeText(const QString& qsRootPath)
 
 } // namespace
 
-CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
+CVideosFoundFrm::CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMExport& storage,
     QString& qsExportLocation, QWidget* pParent)
     : QDialog(pParent)
     , m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>())

@@ -11,7 +11,7 @@
 #include <memory>
 
 namespace KELMNameSpace {
-class CKELMStorage;
+class CKELMExport;
 }
 
 namespace Ui {
@@ -38,7 +38,7 @@ public:
     // The three references point into the work manager, which outlives the form. The export
     // location is changed in place when the user picks another folder; qsDefaultLocation (the
     // desktop) is what the location text calls "Desktop".
-    CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMStorage& storage,
+    CVideosFoundFrm(KcWorkers::ExportedSrids& exportedSrids, KELMNameSpace::CKELMExport& storage,
         QString& qsExportLocation, QWidget* pParent = nullptr);
     ~CVideosFoundFrm() override;
 
@@ -130,7 +130,7 @@ private:
 
     std::unique_ptr<Ui::kelmCnvrVideosFoundFrm> m_ui;
     KcWorkers::ExportedSrids& m_exportedSrids;
-    KELMNameSpace::CKELMStorage& m_storage;
+    KELMNameSpace::CKELMExport& m_storage;
     QString& m_qsExportLocation;
     QString m_qsDefaultLocation;
 

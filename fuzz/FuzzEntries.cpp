@@ -3,7 +3,7 @@
 #include "DecoderConfig.h"
 #include "DecoderSetup.h"
 #include "FastDynArray.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmParser.h"
 #include "TextConvert.h"
 
@@ -349,7 +349,7 @@ constexpr double kOffsets[] = {0, 3 * 3600, -10 * 3600, 5.5 * 3600};
 // Loads the files, cuts every recording into days as the analysis does and checks what the day
 // cutting promises. Returns false when nothing was prepared.
 bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& folder,
-                    KELMNameSpace::CKELMStorage& storage, const std::string& targetDirectory)
+                    KELMNameSpace::CKELMExport& storage, const std::string& targetDirectory)
 {
     if (size < 1)
         return false;
@@ -421,7 +421,7 @@ bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& fol
 void RunContentPrepare(const uint8_t* pData, size_t size)
 {
     static CScratchFolder folder;
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     LoadAndPrepare(pData, size, folder, storage, folder.Path("out") + "/");
 }
 
@@ -432,10 +432,10 @@ void RunExportFiles(const uint8_t* pData, size_t size)
     std::error_code ignored;
     std::filesystem::remove_all(out, ignored);
 
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     if (!LoadAndPrepare(pData, size, folder, storage, out.string() + "/"))
         return;
-    KELMNameSpace::CKELMStorage::CExportEventSyncStub exportSync;
+    KELMNameSpace::CKELMExport::CExportEventSyncStub exportSync;
     storage.SetExportEventSync(&exportSync);
     SErrorInfo error;
     const bool bRun = storage.RunExport(&error);

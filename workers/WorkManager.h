@@ -73,7 +73,7 @@ public:
     const QStringList& unusableFileReasons() const { return m_slUnusableReasons; }
 
     // The analysis results; read them only while no job runs.
-    KELMNameSpace::CKELMStorage& storage() { return m_storage; }
+    KELMNameSpace::CKELMExport& storage() { return m_storage; }
     const KELMNameSpace::SridMap& loadedContent() const { return m_loadedContent; }
     ExportedSrids& exportedSrids() { return m_exportedSrids; }
 
@@ -200,7 +200,7 @@ private:
     QHash<QString, QStringList> m_fileWarnings;
     std::vector<bool> m_filesRead;
     QStringList m_slUnusableReasons;
-    KELMNameSpace::CKELMStorage m_storage;
+    KELMNameSpace::CKELMExport m_storage;
     KELMNameSpace::SridMap m_loadedContent;
     QString m_qsExportLocation;
     ExportedSrids m_exportedSrids;

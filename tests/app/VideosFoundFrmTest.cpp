@@ -91,7 +91,7 @@ protected:
     }
 
     KcWorkers::ExportedSrids m_entries;
-    KELMNameSpace::CKELMStorage m_storage;
+    KELMNameSpace::CKELMExport m_storage;
     QString m_qsLocation;
     std::unique_ptr<CVideosFoundFrm> m_pForm;
 };

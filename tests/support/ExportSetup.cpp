@@ -29,7 +29,7 @@ SRecordingOptions Recording(const std::string& srid, double localStart, double l
     return options;
 }
 
-bool LoadAndSetOffset(KELMNameSpace::CKELMStorage& storage, const std::vector<std::string>& paths,
+bool LoadAndSetOffset(KELMNameSpace::CKELMExport& storage, const std::vector<std::string>& paths,
                       UtilsNameSpace::SErrorInfo* pError)
 {
     std::vector<std::wstring> widePaths;

@@ -4,7 +4,7 @@
 // storage in the tests' zone, the request for a span of them, and the files a run leaves behind.
 // Nothing here asserts; the tests check what these return.
 
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 
 #include <string>
@@ -25,7 +25,7 @@ double Local(int year, int month, int day, int hour, int minute, double second);
 SRecordingOptions Recording(const std::string& srid, double localStart, double localEnd);
 
 // Loads the files and sets the zone's offset; false with the error at the first failure.
-bool LoadAndSetOffset(KELMNameSpace::CKELMStorage& storage, const std::vector<std::string>& paths,
+bool LoadAndSetOffset(KELMNameSpace::CKELMExport& storage, const std::vector<std::string>& paths,
                       UtilsNameSpace::SErrorInfo* pError);
 
 // The request for one camera's span, shown as display number 1.

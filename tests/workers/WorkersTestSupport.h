@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TimeUtil.h"
 

@@ -7,7 +7,7 @@
 
 #include "DateVisualPane.h"
 #include "ExportEntry.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "VideosFoundFrm.h"
 
 #include <QApplication>
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
     }
 
     KcWorkers::ExportedSrids entries = makeEntries(nPanes, bOneCamera);
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     QString qsLocation = QDir::tempPath() + QStringLiteral("/");
     KcForms::CVideosFoundFrm form(entries, storage, qsLocation);
     form.resize(1024, 700);
