@@ -25,6 +25,7 @@ using UtilsNameSpace::NarrowToWide;
 using UtilsNameSpace::PrefixErrorInfo;
 using UtilsNameSpace::SetCancelled;
 using UtilsNameSpace::SetErrorInfo;
+using UtilsNameSpace::SetOutOfMemory;
 using UtilsNameSpace::WideToNarrow;
 using UtilsNameSpace::kErrBadData;
 using UtilsNameSpace::kErrGeneral;
@@ -242,6 +243,12 @@ private:
     bool Take(uint32_t count, const uint8_t*& pBytes);
     bool Bring(uint64_t offset, uint32_t count);
     bool ReadExactly(uint64_t from, uint64_t offset, uint64_t end);
+    // The window could not grow.
+    bool OutOfMemory()
+    {
+        SetOutOfMemory(m_pError);
+        return false;
+    }
     bool ReadBigEndian(uint32_t& value);
     EFlow ReadFailed(const wchar_t* pContext);
     EFlow Fatal(int32_t code, const std::wstring& message);
@@ -295,7 +302,10 @@ bool CContainerParse::Run()
 
     m_file.AdviseSequentialRead();
     m_remaining = m_size;
-    m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)));
+    if (!m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)))) {
+        SetOutOfMemory(m_pError);
+        return false;
+    }
     while (m_remaining >= 4) {
         const EFlow flow = ReadRecord();
         if (flow == EFlow::Fail)
@@ -560,7 +570,8 @@ bool CContainerParse::Bring(uint64_t offset, uint32_t count)
     } else if (offset >= windowEnd && offset - windowEnd <= m_skipThreshold) {
         from = windowEnd;
         while (offset - from >= m_blockSize) {
-            m_window.Resize(m_blockSize);
+            if (!m_window.Resize(m_blockSize))
+                return OutOfMemory();
             uint64_t done = 0;
             m_file.ReadAt(from, m_window.Data(), m_blockSize, done, nullptr);
             if (done < m_blockSize) {
@@ -574,14 +585,16 @@ bool CContainerParse::Bring(uint64_t offset, uint32_t count)
 
     const uint64_t readAt = from + held;
     const uint64_t wanted = std::max<uint64_t>(end - readAt, std::min<uint64_t>(m_blockSize, m_size - readAt));
-    m_window.Resize(static_cast<uint32_t>(held + wanted));
+    if (!m_window.Resize(static_cast<uint32_t>(held + wanted)))
+        return OutOfMemory();
     m_windowStart = from;
     // Only done matters here: a failure beyond the needed bytes shows when they are needed.
     uint64_t done = 0;
     m_file.ReadAt(readAt, m_window.Data() + held, wanted, done, nullptr);
     if (readAt + done < end)
         return ReadExactly(readAt + done, offset, end);
-    m_window.Resize(static_cast<uint32_t>(readAt + done - from));
+    // Shrinking the count never needs memory.
+    (void)m_window.Resize(static_cast<uint32_t>(readAt + done - from));
     return true;
 }
 
@@ -593,13 +606,15 @@ bool CContainerParse::ReadExactly(uint64_t arrived, uint64_t offset, uint64_t en
         // Not even the gap before them arrived: the window starts afresh at them.
         m_windowStart = offset;
         arrived = offset;
-        m_window.Resize(static_cast<uint32_t>(end - offset));
+        if (!m_window.Resize(static_cast<uint32_t>(end - offset)))
+            return OutOfMemory();
     }
     if (!m_file.ReadAt(arrived, m_window.Data() + (arrived - m_windowStart), end - arrived, m_pError)) {
         m_window.Clear();
         return false;
     }
-    m_window.Resize(static_cast<uint32_t>(end - m_windowStart));
+    if (!m_window.Resize(static_cast<uint32_t>(end - m_windowStart)))
+        return OutOfMemory();
     return true;
 }
 
