@@ -51,10 +51,13 @@ size_t FindPrefix(const std::string& text)
 
 } // namespace
 
-void DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFastDynArray<uint8_t>& out)
+bool DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFastDynArray<uint8_t>& out)
 {
     const size_t groups = length / 4;
-    out.Resize(static_cast<uint32_t>(groups * 3));
+    if (groups * 3 > UINT32_MAX || !out.Resize(static_cast<uint32_t>(groups * 3))) {
+        out.Clear();
+        return false;
+    }
     uint8_t* pOut = out.Data();
     for (size_t g = 0; g < groups; ++g) {
         const char* pGroup = pText + g * 4;
@@ -64,6 +67,7 @@ void DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFast
         *pOut++ = uint8_t(bits >> 8);
         *pOut++ = uint8_t(bits);
     }
+    return true;
 }
 
 bool ExtractDecoderConfig(const std::string& info, UtilsNameSpace::CFastDynArray<uint8_t>& out,
@@ -86,7 +90,10 @@ bool ExtractDecoderConfig(const std::string& info, UtilsNameSpace::CFastDynArray
         ++begin;
     while (end > begin && IsBlank(info[end - 1]))
         --end;
-    DecodeBase64Lenient(info.data() + begin, end - begin, out);
+    if (!DecodeBase64Lenient(info.data() + begin, end - begin, out)) {
+        UtilsNameSpace::SetOutOfMemory(pError);
+        return false;
+    }
     return true;
 }
 

@@ -13,11 +13,12 @@ namespace KELMNameSpace {
 extern const char kDecoderConfigPrefix[]; // "\"decoderConfig\":\"binary-dataXXX:" (32 characters)
 
 // Lenient base64: complete groups of four characters give three bytes each; "=" and characters
-// outside the alphabet count as zero bits; a trailing partial group is dropped.
-void DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFastDynArray<uint8_t>& out);
+// outside the alphabet count as zero bits; a trailing partial group is dropped. False (out empty)
+// when out cannot hold the result.
+bool DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFastDynArray<uint8_t>& out);
 
 // Finds the decoder configuration in an ES info text and decodes it into out. Code 26 when the
-// member is missing (out is then empty).
+// member is missing (out is then empty), "Out of memory" when out cannot hold it.
 bool ExtractDecoderConfig(const std::string& info, UtilsNameSpace::CFastDynArray<uint8_t>& out,
                           UtilsNameSpace::SErrorInfo* pError);
 

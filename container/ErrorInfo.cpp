@@ -33,4 +33,9 @@ void SetCancelled(SErrorInfo* pError)
     SetErrorInfo(pError, kErrCancelled, L"Cancelled");
 }
 
+void SetOutOfMemory(SErrorInfo* pError)
+{
+    SetErrorInfo(pError, kErrGeneral, L"Out of memory");
+}
+
 } // namespace UtilsNameSpace

@@ -37,5 +37,7 @@ void SetErrorInfo(SErrorInfo* pError, int32_t code, const std::wstring& message)
 void PrefixErrorInfo(SErrorInfo* pError, const std::wstring& prefix);
 // Sets the record to code 4 "Cancelled".
 void SetCancelled(SErrorInfo* pError);
+// Sets the record to code 1 "Out of memory", for a buffer that could not grow.
+void SetOutOfMemory(SErrorInfo* pError);
 
 } // namespace UtilsNameSpace

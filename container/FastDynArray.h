@@ -2,13 +2,13 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <new>
 #include <type_traits>
 
 namespace UtilsNameSpace {
 
 // A growable array of plain elements (no constructors run) that keeps its storage between uses.
-// Growing doubles the capacity (starting from 2) until it holds the requested count.
+// Growing doubles the capacity (starting from 2) until it holds the requested count. A growth the
+// memory cannot hold answers false and leaves the array as it was.
 template <typename T>
 class CFastDynArray {
     static_assert(std::is_trivially_copyable<T>::value, "CFastDynArray holds plain records only");
@@ -19,37 +19,44 @@ public:
     CFastDynArray& operator=(const CFastDynArray&) = delete;
     virtual ~CFastDynArray() { std::free(m_pItems); }
 
-    // Makes room for at least n elements; the count is not changed. Throws std::bad_alloc.
-    void Reserve(uint32_t n)
+    // Makes room for at least n elements; the count is not changed.
+    [[nodiscard]] bool Reserve(uint32_t n)
     {
         if (n <= m_capacity)
-            return;
+            return true;
         uint64_t capacity = m_capacity ? m_capacity : 2;
         while (capacity < n)
             capacity *= 2;
         if (capacity > UINT32_MAX)
             capacity = UINT32_MAX;
+        // No object can be larger than PTRDIFF_MAX bytes; where size_t is narrower than the byte
+        // count, the product would even wrap to a small block.
+        if (capacity > static_cast<uint64_t>(PTRDIFF_MAX) / sizeof(T))
+            return false;
         void* pNew = std::realloc(m_pItems, static_cast<size_t>(capacity) * sizeof(T));
         if (!pNew)
-            throw std::bad_alloc();
+            return false;
         m_pItems = static_cast<T*>(pNew);
         m_capacity = static_cast<uint32_t>(capacity);
+        return true;
     }
 
     // Sets the count to n, growing the storage when needed; new elements are uninitialised.
-    void Resize(uint32_t n)
+    [[nodiscard]] bool Resize(uint32_t n)
     {
-        Reserve(n);
+        if (!Reserve(n))
+            return false;
         m_count = n;
+        return true;
     }
 
-    void Append(const T& item)
+    [[nodiscard]] bool Append(const T& item)
     {
         // The count cannot pass the largest capacity; wrapping it would write past the storage.
-        if (m_count == UINT32_MAX)
-            throw std::bad_alloc();
-        Reserve(m_count + 1);
+        if (m_count == UINT32_MAX || !Reserve(m_count + 1))
+            return false;
         m_pItems[m_count++] = item;
+        return true;
     }
 
     void Clear() { m_count = 0; }

@@ -105,8 +105,8 @@ std::string CurrentDirectory(int& errorNumber)
     }
 }
 
-// Splits a path on "/" into its non-empty parts.
-void SplitPath(const std::wstring& path, CFastDynArray<SStringRef>& parts)
+// Splits a path on "/" into its non-empty parts; false when the list cannot grow.
+bool SplitPath(const std::wstring& path, CFastDynArray<SStringRef>& parts)
 {
     parts.Clear();
     size_t i = 0;
@@ -121,9 +121,11 @@ void SplitPath(const std::wstring& path, CFastDynArray<SStringRef>& parts)
         SStringRef part;
         part.start = static_cast<uint32_t>(i);
         part.length = static_cast<uint32_t>(end - i);
-        parts.Append(part);
+        if (!parts.Append(part))
+            return false;
         i = end;
     }
+    return true;
 }
 
 std::wstring MakeFullPath(const std::wstring& path, int& errorNumber)
@@ -145,7 +147,10 @@ std::wstring MakeFullPath(const std::wstring& path, int& errorNumber)
 
     // Fold "." and ".." by the text alone, without asking the file system about links.
     CFastDynArray<SStringRef> parts;
-    SplitPath(absolute, parts);
+    if (!SplitPath(absolute, parts)) {
+        errorNumber = ENOMEM;
+        return std::wstring();
+    }
     std::wstring result;
     for (uint32_t i = 0; i < parts.Count(); ++i) {
         const std::wstring part = absolute.substr(parts[i].start, parts[i].length);
@@ -574,7 +579,10 @@ bool CreateDirectoryPath(const std::wstring& path, SErrorInfo* pError)
         return false;
     }
     CFastDynArray<SStringRef> parts;
-    SplitPath(fullPath, parts);
+    if (!SplitPath(fullPath, parts)) {
+        SetOutOfMemory(pError);
+        return false;
+    }
 
     // Every level is created in turn, the root excluded; existing levels are passed over.
     std::wstring prefix;

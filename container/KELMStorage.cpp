@@ -100,8 +100,6 @@ void CKELMStorage::SetClock(ClockFunction clock)
 
 void CKELMStorage::ClearContent()
 {
-    // Prepared export batches refer to this content.
-    m_exportBatches.clear();
     m_sridMap.clear();
     m_blackList.clear();
     m_blackList.shrink_to_fit();

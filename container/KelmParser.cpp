@@ -25,6 +25,7 @@ using UtilsNameSpace::NarrowToWide;
 using UtilsNameSpace::PrefixErrorInfo;
 using UtilsNameSpace::SetCancelled;
 using UtilsNameSpace::SetErrorInfo;
+using UtilsNameSpace::SetOutOfMemory;
 using UtilsNameSpace::WideToNarrow;
 using UtilsNameSpace::kErrBadData;
 using UtilsNameSpace::kErrGeneral;
@@ -255,6 +256,12 @@ private:
     }
     bool Bring(uint64_t offset, uint32_t count);
     bool ReadExactly(uint64_t from, uint64_t offset, uint64_t end);
+    // The window could not grow.
+    bool OutOfMemory()
+    {
+        SetOutOfMemory(m_pError);
+        return false;
+    }
     bool ReadBigEndian(uint32_t& value);
     EFlow ReadFailed(const wchar_t* pContext);
     EFlow Fatal(int32_t code, const std::wstring& message);
@@ -310,7 +317,10 @@ bool CContainerParse::Run()
 
     m_file.AdviseSequentialRead();
     m_remaining = m_size;
-    m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)) + kReadAlignment);
+    if (!m_window.Reserve(static_cast<uint32_t>(std::min<uint64_t>(m_blockSize, m_size)) + kReadAlignment)) {
+        SetOutOfMemory(m_pError);
+        return false;
+    }
     while (m_remaining >= 4) {
         const EFlow flow = ReadRecord();
         if (flow == EFlow::Fail)
@@ -575,7 +585,8 @@ bool CContainerParse::Bring(uint64_t offset, uint32_t count)
     } else if (offset >= windowEnd && offset - windowEnd <= m_skipThreshold) {
         from = windowEnd;
         while (offset - from >= m_blockSize) {
-            m_window.Resize(m_blockSize + kReadAlignment);
+            if (!m_window.Resize(m_blockSize + kReadAlignment))
+                return OutOfMemory();
             uint64_t done = 0;
             m_file.ReadAt(from, m_window.Data() + PadFor(from), m_blockSize, done, nullptr);
             if (done < m_blockSize) {
@@ -590,7 +601,8 @@ bool CContainerParse::Bring(uint64_t offset, uint32_t count)
     const uint64_t readAt = from + held;
     const uint64_t wanted = std::max<uint64_t>(end - readAt, std::min<uint64_t>(m_blockSize, m_size - readAt));
     // The held bytes are at the front of the storage now; they move behind the pad.
-    m_window.Resize(static_cast<uint32_t>(kReadAlignment + held + wanted));
+    if (!m_window.Resize(static_cast<uint32_t>(kReadAlignment + held + wanted)))
+        return OutOfMemory();
     m_windowPad = PadFor(from);
     if (held > 0 && m_windowPad > 0)
         std::memmove(Window(), m_window.Data(), held);
@@ -600,7 +612,8 @@ bool CContainerParse::Bring(uint64_t offset, uint32_t count)
     m_file.ReadAt(readAt, Window() + held, wanted, done, nullptr);
     if (readAt + done < end)
         return ReadExactly(readAt + done, offset, end);
-    m_window.Resize(static_cast<uint32_t>(m_windowPad + readAt + done - from));
+    // Shrinking the count never needs memory.
+    (void)m_window.Resize(static_cast<uint32_t>(m_windowPad + readAt + done - from));
     return true;
 }
 
@@ -613,14 +626,16 @@ bool CContainerParse::ReadExactly(uint64_t arrived, uint64_t offset, uint64_t en
         m_windowStart = offset;
         arrived = offset;
         m_windowPad = 0;
-        m_window.Resize(static_cast<uint32_t>(end - offset));
+        if (!m_window.Resize(static_cast<uint32_t>(end - offset)))
+            return OutOfMemory();
     }
     if (!m_file.ReadAt(arrived, Window() + (arrived - m_windowStart), end - arrived, m_pError)) {
         m_window.Clear();
         m_windowPad = 0;
         return false;
     }
-    m_window.Resize(static_cast<uint32_t>(m_windowPad + end - m_windowStart));
+    if (!m_window.Resize(static_cast<uint32_t>(m_windowPad + end - m_windowStart)))
+        return OutOfMemory();
     return true;
 }
 

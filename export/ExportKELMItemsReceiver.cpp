@@ -1,6 +1,5 @@
 #include "ExportKELMItemsReceiver.h"
 
-#include "ExportState.h"
 
 namespace KELMNameSpace {
 
@@ -33,11 +32,7 @@ bool CExportKELMItemsReceiver::OnPosition(uint64_t bytesConsumed)
 
 bool CExportKELMItemsReceiver::OnParseWarning(const SErrorInfo& warning)
 {
-    const SExportState* pState = m_pStorage->m_pExportState;
-    if (!pState || !pState->pCurrentFile)
-        return true;
-    const SFileRecord& file = *pState->pCurrentFile;
-    return m_pStorage->m_pExportEventSync->OnFileWarning(file.path, file.inputIndex, warning);
+    return m_pStorage->ExportFileWarning(warning);
 }
 
 } // namespace KELMNameSpace

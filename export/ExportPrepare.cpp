@@ -1,6 +1,6 @@
 // Export fragment preparation: requested spans cut into local days, the files and media parts that
 // cover each day, the size estimate and the target file name.
-#include "KELMStorage.h"
+#include "KELMExport.h"
 
 #include "FileSystemName.h"
 #include "TextConvert.h"
@@ -72,7 +72,14 @@ bool ClipParts(const std::vector<uint32_t>& partIndexes, const std::vector<SMedi
 
 } // namespace
 
-bool CKELMStorage::SetUTCTimeToLocalTimeOffset(double offsetSeconds, SErrorInfo* pError)
+void CKELMExport::ClearContent()
+{
+    // Prepared batches were cut from this content.
+    m_exportBatches.clear();
+    CKELMStorage::ClearContent();
+}
+
+bool CKELMExport::SetUTCTimeToLocalTimeOffset(double offsetSeconds, SErrorInfo* pError)
 {
     if (!m_exportBatches.empty()) {
         SetErrorInfo(pError, UtilsNameSpace::kErrOffsetChange, L"Object has prepared fragments for export");
@@ -83,7 +90,7 @@ bool CKELMStorage::SetUTCTimeToLocalTimeOffset(double offsetSeconds, SErrorInfo*
     return true;
 }
 
-bool CKELMStorage::GetDefaultUTCTimeToLocalTimeOffset(double& offsetSeconds, SErrorInfo* pError)
+bool CKELMExport::GetDefaultUTCTimeToLocalTimeOffset(double& offsetSeconds, SErrorInfo* pError)
 {
     const time_t now = time(nullptr);
     if (now <= 0) {
@@ -100,7 +107,7 @@ bool CKELMStorage::GetDefaultUTCTimeToLocalTimeOffset(double& offsetSeconds, SEr
     return true;
 }
 
-bool CKELMStorage::MakeTargetFileName(const std::wstring& srid, const std::wstring& displayNumber,
+bool CKELMExport::MakeTargetFileName(const std::wstring& srid, const std::wstring& displayNumber,
                                       double StartLocalTimeInSec, double EndLocalTimeInSec, std::wstring& name,
                                       SErrorInfo* pError)
 {
@@ -138,10 +145,10 @@ bool CKELMStorage::MakeTargetFileName(const std::wstring& srid, const std::wstri
     return true;
 }
 
-bool CKELMStorage::PrepareExportFragments(const SExportRequest& request, std::vector<SExportFragment>* pFragments,
+bool CKELMExport::PrepareExportFragments(const SExportRequest& request, std::vector<SExportFragment>* pFragments,
                                           uint32_t* pBatchId, SErrorInfo* pError)
 {
-    if (!m_bContentLoaded) {
+    if (!IsContentLoaded()) {
         SetErrorInfo(pError, UtilsNameSpace::kErrNotOpen, L"Content not loaded");
         return false;
     }
@@ -169,8 +176,9 @@ bool CKELMStorage::PrepareExportFragments(const SExportRequest& request, std::ve
     const double offset = m_UTCTimeToLocalTimeOffset;
     const SRecording* pRecording = nullptr;
     std::vector<const SFileRecord*> files;
-    const auto sridIt = m_sridMap.find(request.srid);
-    if (sridIt != m_sridMap.end()) {
+    const SridMap& sridMap = GetSridMap();
+    const auto sridIt = sridMap.find(request.srid);
+    if (sridIt != sridMap.end()) {
         const auto recordingIt = sridIt->second.find(request.subSourceKey);
         if (recordingIt != sridIt->second.end()) {
             pRecording = &recordingIt->second;

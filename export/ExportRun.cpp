@@ -1,7 +1,8 @@
-// The export run: every prepared batch, file by file through the parser into the target writer,
-// with progress, remaining time and the caller's reports.
+// The export run: every prepared batch, file by file through the parser into its targets, with
+// the routing of stream descriptions and units, progress, remaining time and the caller's reports.
+#include "ExportRun.h"
+
 #include "ExportKELMItemsReceiver.h"
-#include "ExportState.h"
 
 #include <atomic>
 #include <memory>
@@ -10,15 +11,16 @@
 
 namespace KELMNameSpace {
 
+using UtilsNameSpace::PrefixErrorInfo;
 using UtilsNameSpace::SetCancelled;
 using UtilsNameSpace::SetErrorInfo;
 
 namespace {
 
 // The library's log output is process-wide, so runs are serialised and the log output finds the
-// exporting storage through this pointer. Only reports made on the run's own thread belong to it.
+// target being written through this pointer. Only reports made on the run's own thread belong to it.
 std::mutex g_exportLock;
-std::atomic<CKELMStorage*> g_pExportingStorage{nullptr};
+std::atomic<CExportTarget*> g_pExportingTarget{nullptr};
 std::atomic<std::thread::id> g_exportThread;
 
 float Percent(uint64_t done, uint64_t total)
@@ -26,57 +28,45 @@ float Percent(uint64_t done, uint64_t total)
     return done >= total ? 100.0f : static_cast<float>(done) / static_cast<float>(total) * 100.0f;
 }
 
-} // namespace
-
 class CExportLibraryLogSink : public ILibraryLogSink {
 public:
     void OnLibraryLog(bool bError, const std::wstring& message) override
     {
-        CKELMStorage* pStorage = g_pExportingStorage.load();
-        if (pStorage && std::this_thread::get_id() == g_exportThread.load())
-            pStorage->OnExportLibraryLog(bError, message);
+        CExportTarget* pTarget = g_pExportingTarget.load();
+        if (pTarget && std::this_thread::get_id() == g_exportThread.load())
+            pTarget->OnLibraryLog(bError, message);
     }
 };
 
-namespace {
-
-// Makes the run's state reachable for its duration and takes everything down however it ends:
-// a target still open (the run was stopped) is deleted, so no file without its index is left.
+// Makes the run's state reachable for its duration, and unreachable however the run ends.
 class CExportRunScope {
 public:
-    CExportRunScope(CKELMStorage& storage, CKELMStorage::IExportEventSync& eventSync, SExportState*& pSlot,
-                    SExportState* pState)
-        : m_eventSync(eventSync), m_pSlot(pSlot)
+    CExportRunScope(SExportRun*& pSlot, SExportRun* pRun) : m_pSlot(pSlot)
     {
-        m_pSlot = pState;
+        m_pSlot = pRun;
         g_exportThread = std::this_thread::get_id();
-        g_pExportingStorage = &storage;
+        g_pExportingTarget = &pRun->target;
         SetLibraryLogSink(&m_logSink);
     }
     ~CExportRunScope()
     {
         SetLibraryLogSink(nullptr);
-        g_pExportingStorage = nullptr;
-        if (m_pSlot && m_pSlot->writer.IsOpen()) {
-            m_pSlot->writer.Abort();
-            DiscardPartialTarget(m_eventSync, *m_pSlot, m_pSlot->targetPartialPath);
-        }
+        g_pExportingTarget = nullptr;
         m_pSlot = nullptr;
     }
     CExportRunScope(const CExportRunScope&) = delete;
     CExportRunScope& operator=(const CExportRunScope&) = delete;
 
 private:
-    CKELMStorage::IExportEventSync& m_eventSync;
-    SExportState*& m_pSlot;
+    SExportRun*& m_pSlot;
     CExportLibraryLogSink m_logSink;
 };
 
 } // namespace
 
-bool CKELMStorage::RunExport(SErrorInfo* pError)
+bool CKELMExport::RunExport(SErrorInfo* pError)
 {
-    if (!m_bContentLoaded) {
+    if (!IsContentLoaded()) {
         SetErrorInfo(pError, UtilsNameSpace::kErrNotOpen, L"Content not loaded");
         return false;
     }
@@ -91,16 +81,15 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
     }
 
     std::lock_guard<std::mutex> lock(g_exportLock);
-    auto pState = std::make_unique<SExportState>();
-    SExportState& state = *pState;
-    state.bReportLibraryMessages = true;
+    auto pState = std::make_unique<SExportRun>(*pSync);
+    SExportRun& state = *pState;
     for (const SExportBatch& batch : m_exportBatches) {
         for (const SFileRecord& file : batch.files)
             state.totalBytes += file.fileSize;
     }
     state.lastRateSample = Now();
     state.bytesAtLastRateSample = 0;
-    CExportRunScope scope(*this, *pSync, m_pExportState, pState.get());
+    CExportRunScope scope(m_pRun, pState.get());
     CExportKELMItemsReceiver receiver(this);
 
     // A report may change the list; each batch is worked on from its own copy.
@@ -130,7 +119,7 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
                 SetCancelled(pError);
                 return false;
             }
-            state.bNewFilePending = true;
+            state.target.BeginFile();
             state.bOtherCamera = false; // until the file's first stream context says otherwise
             SErrorInfo parseError;
             bool bGoOn;
@@ -165,12 +154,12 @@ bool CKELMStorage::RunExport(SErrorInfo* pError)
     return true;
 }
 
-bool CKELMStorage::ReportExportProgress(uint64_t position)
+bool CKELMExport::ReportExportProgress(uint64_t position)
 {
-    SExportState* pState = m_pExportState;
+    SExportRun* pState = m_pRun;
     if (!pState || !pState->pCurrentFile)
         return true;
-    SExportState& state = *pState;
+    SExportRun& state = *pState;
 
     const float filePercent = Percent(position, state.pCurrentFile->fileSize);
     const uint64_t done = state.completedFilesBytes + position;
@@ -201,10 +190,10 @@ bool CKELMStorage::ReportExportProgress(uint64_t position)
     float targetPercent = 0;
     static const std::wstring kNoTarget;
     const std::wstring* pTargetName = &kNoTarget;
-    if (state.writer.IsOpen()) {
-        targetSize = TargetSize(state);
-        targetPercent = Percent(targetSize, state.targetEstimatedSize);
-        pTargetName = &state.targetFileName;
+    if (state.target.IsOpen()) {
+        targetSize = state.target.Size();
+        targetPercent = Percent(targetSize, state.target.EstimatedSize());
+        pTargetName = &state.target.FileName();
     }
     // The batch counts the targets it already closed as well, so that its share never falls back
     // when the next day's target opens.
@@ -214,6 +203,125 @@ bool CKELMStorage::ReportExportProgress(uint64_t position)
     return m_pExportEventSync->OnExportProgress(position, filePercent, state.batchId, batchDone, batchPercent,
                                                 *pTargetName, targetSize, targetPercent, done, totalPercent,
                                                 remaining);
+}
+
+bool CKELMExport::ExportFileWarning(const SErrorInfo& warning)
+{
+    const SExportRun* pState = m_pRun;
+    if (!pState || !pState->pCurrentFile)
+        return true;
+    const SFileRecord& file = *pState->pCurrentFile;
+    return m_pExportEventSync->OnFileWarning(file.path, file.inputIndex, warning);
+}
+
+bool CKELMExport::CloseTarget(bool bReport)
+{
+    SExportRun* pState = m_pRun;
+    if (!pState || !pState->target.IsOpen())
+        return true;
+    pState->batchClosedTargetsSize += pState->target.Size();
+    return pState->target.Close(bReport);
+}
+
+bool CKELMExport::ExportStreamContext(const std::wstring& srid, const std::wstring& subSourceKey)
+{
+    SExportRun* pState = m_pRun;
+    if (pState)
+        pState->bOtherCamera = srid != pState->batchSrid || subSourceKey != pState->batchSubSourceKey;
+    return true;
+}
+
+bool CKELMExport::ExportAudioES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize)
+{
+    SExportRun* pState = m_pRun;
+    if (!pState || pState->bOtherCamera)
+        return true;
+    SExportRun& state = *pState;
+    if (codec == RawAACAudio) {
+        state.audioCodec = codec;
+        state.audioEsno = esno;
+        state.audioDecoderConfig.assign(pConfig, pConfig + (pConfig ? configSize : 0));
+        return true;
+    }
+    // The codec and stream number stay, so units of a stream accepted earlier in the batch are
+    // still taken as audio.
+    SetErrorInfo(&state.error, UtilsNameSpace::kErrNotSupported,
+                 std::wstring(L"Audio codec '") + AudioCodecName(codec) + L"' not supported");
+    return m_pExportEventSync->OnWarning(state.error);
+}
+
+bool CKELMExport::ExportVideoES(int32_t esno, uint32_t codec, const uint8_t* pConfig, uint32_t configSize)
+{
+    SExportRun* pState = m_pRun;
+    if (!pState || pState->bOtherCamera)
+        return true;
+    SExportRun& state = *pState;
+    if (codec != H264Video) {
+        SetErrorInfo(&state.error, UtilsNameSpace::kErrNotSupported,
+                     std::wstring(L"Video codec '") + VideoCodecName(codec) + L"' not supported");
+        return m_pExportEventSync->OnWarning(state.error);
+    }
+    state.videoCodec = codec;
+    state.videoEsno = esno;
+    state.target.RestartVideo();
+
+    ParameterSetList pictureSets;
+    ParameterSetList sequenceSets;
+    SErrorInfo error;
+    if (!ParseDecoderSetupData(pConfig, pConfig ? configSize : 0, pictureSets, sequenceSets, &error)) {
+        // The sets of an earlier description stay in use.
+        PrefixErrorInfo(&error, L"H264ParamsSets get error: ");
+        state.error = error;
+        return m_pExportEventSync->OnWarning(state.error);
+    }
+    state.pictureParameterSets = std::move(pictureSets);
+    state.sequenceParameterSets = std::move(sequenceSets);
+    BuildParameterSetPrefix(state.sequenceParameterSets, state.pictureParameterSets, state.parameterSetPrefix);
+    return true;
+}
+
+bool CKELMExport::ExportUnit(int32_t esno, double time, const uint8_t* pPayload, uint32_t payloadSize)
+{
+    SExportRun* pState = m_pRun;
+    if (!pState || pState->bOtherCamera)
+        return true;
+    SExportRun& state = *pState;
+    const double localTime = time + m_UTCTimeToLocalTimeOffset;
+
+    bool bAudio;
+    if (state.audioCodec != 0 && esno == state.audioEsno)
+        bAudio = true;
+    else if (state.videoCodec != 0 && esno == state.videoEsno)
+        bAudio = false;
+    else
+        return true;
+
+    // Units past the front fragment close its target; the next fragment becomes the front.
+    bool bResult = true;
+    while (!state.pendingFragments.empty() && localTime > state.pendingFragments.front().endTime) {
+        bResult = CloseTarget(bResult);
+        state.pendingFragments.pop_front();
+        if (!bResult)
+            break;
+    }
+    if (!bResult || state.pendingFragments.empty() || localTime < state.pendingFragments.front().startTime)
+        return bResult;
+
+    if (!state.target.IsOpen()) {
+        bool bOpened = false;
+        if (!state.target.Open(state.pendingFragments.front(), m_UTCTimeToLocalTimeOffset, bOpened))
+            return false;
+        if (!bOpened) {
+            // The fragment is given up; its units are not written.
+            state.pendingFragments.pop_front();
+            return true;
+        }
+    }
+    // A failed target is deleted at its close; writing on would only repeat its error per unit.
+    if (state.target.IsFailed())
+        return true;
+    return bAudio ? state.target.WriteAudioUnit(localTime, pPayload, payloadSize)
+                  : state.target.WriteVideoUnit(localTime, pPayload, payloadSize, state.parameterSetPrefix);
 }
 
 } // namespace KELMNameSpace

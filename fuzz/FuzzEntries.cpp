@@ -3,7 +3,7 @@
 #include "DecoderConfig.h"
 #include "DecoderSetup.h"
 #include "FastDynArray.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmParser.h"
 #include "TextConvert.h"
 
@@ -234,7 +234,8 @@ void RunDecoderConfig(const uint8_t* pData, size_t size)
     const char* pText = reinterpret_cast<const char*>(pData + 1);
     const size_t length = size - 1;
     CFastDynArray<uint8_t> out;
-    out.Resize(5); // left over from an earlier use: the result must not keep it
+    if (!out.Resize(5)) // left over from an earlier use: the result must not keep it
+        return;
 
     if ((pData[0] & 1) == 0) {
         SErrorInfo error;
@@ -243,12 +244,15 @@ void RunDecoderConfig(const uint8_t* pData, size_t size)
             Require(out.Count() % 3 == 0, "a decoded configuration has three bytes per group");
             Require(out.Count() / 3 * 4 <= length, "a configuration is decoded from the info text");
         } else {
-            Require(error.code == UtilsNameSpace::kErrNotFound, "the only failure is a missing member");
+            Require(error.code == UtilsNameSpace::kErrNotFound || error.message == L"Out of memory",
+                    "the only failures are a missing member and no memory for the configuration");
             Require(out.Count() == 0, "a missing member leaves no configuration");
         }
     } else {
-        KELMNameSpace::DecodeBase64Lenient(pText, length, out);
-        Require(out.Count() == length / 4 * 3, "lenient base64 gives three bytes per complete group");
+        if (KELMNameSpace::DecodeBase64Lenient(pText, length, out))
+            Require(out.Count() == length / 4 * 3, "lenient base64 gives three bytes per complete group");
+        else
+            Require(out.Count() == 0, "a configuration that finds no memory leaves nothing");
     }
     if (out.Count() > 0)
         Touch(out.Data(), out.Count());
@@ -349,7 +353,7 @@ constexpr double kOffsets[] = {0, 3 * 3600, -10 * 3600, 5.5 * 3600};
 // Loads the files, cuts every recording into days as the analysis does and checks what the day
 // cutting promises. Returns false when nothing was prepared.
 bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& folder,
-                    KELMNameSpace::CKELMStorage& storage, const std::string& targetDirectory)
+                    KELMNameSpace::CKELMExport& storage, const std::string& targetDirectory)
 {
     if (size < 1)
         return false;
@@ -421,7 +425,7 @@ bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& fol
 void RunContentPrepare(const uint8_t* pData, size_t size)
 {
     static CScratchFolder folder;
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     LoadAndPrepare(pData, size, folder, storage, folder.Path("out") + "/");
 }
 
@@ -432,10 +436,10 @@ void RunExportFiles(const uint8_t* pData, size_t size)
     std::error_code ignored;
     std::filesystem::remove_all(out, ignored);
 
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     if (!LoadAndPrepare(pData, size, folder, storage, out.string() + "/"))
         return;
-    KELMNameSpace::CKELMStorage::CExportEventSyncStub exportSync;
+    KELMNameSpace::CKELMExport::CExportEventSyncStub exportSync;
     storage.SetExportEventSync(&exportSync);
     SErrorInfo error;
     const bool bRun = storage.RunExport(&error);

@@ -15,7 +15,7 @@
 // the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
 
 #include "BenchSupport.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TextConvert.h"
 
@@ -82,7 +82,7 @@ double PeakMemoryMiB()
 }
 
 // Stops the run at the first error or warning: the benchmark only counts clean exports.
-class CCheckingSync : public KELMNameSpace::CKELMStorage::CExportEventSyncStub {
+class CCheckingSync : public KELMNameSpace::CKELMExport::CExportEventSyncStub {
 public:
     bool OnError(const UtilsNameSpace::SErrorInfo& error) override { return Fail(L"error", error); }
     bool OnWarning(const UtilsNameSpace::SErrorInfo& warning) override { return Fail(L"warning", warning); }
@@ -143,7 +143,7 @@ int main(int argc, char** argv)
     std::vector<std::wstring> paths;
     for (const std::string& path : written.files)
         paths.push_back(UtilsNameSpace::Utf8ToWide(path));
-    KELMNameSpace::CKELMStorage storage;
+    KELMNameSpace::CKELMExport storage;
     UtilsNameSpace::SErrorInfo error;
     KELMNameSpace::SExportRequest request;
     request.startTime = recording.startUtc;

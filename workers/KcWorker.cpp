@@ -13,7 +13,7 @@ KcException::KcException(const QString& qsUserText, const QString& qsLogText)
 
 namespace KcWorkers {
 
-CKcWorker::CKcWorker(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids,
+CKcWorker::CKcWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids,
                      CancelFlag& cancelFlag, QObject* pParent)
     : QObject(pParent), m_pStorage(&storage), m_pExportedSrids(&exportedSrids), m_pCancelFlag(&cancelFlag)
 {

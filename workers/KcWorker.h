@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExportEntry.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -63,7 +63,7 @@ class CKcWorker : public QObject {
     Q_OBJECT
 
 public:
-    CKcWorker(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
+    CKcWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
               QObject* pParent = nullptr);
     ~CKcWorker() override;
 
@@ -87,7 +87,7 @@ protected:
 
     bool isCancelRequested() const { return m_pCancelFlag->load(std::memory_order_relaxed) != 0; }
 
-    KELMNameSpace::CKELMStorage* m_pStorage;
+    KELMNameSpace::CKELMExport* m_pStorage;
     ExportedSrids* m_pExportedSrids;
     CancelFlag* m_pCancelFlag;
 };

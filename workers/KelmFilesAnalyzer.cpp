@@ -8,7 +8,7 @@
 #include <cmath>
 #include <utility>
 
-using KELMNameSpace::CKELMStorage;
+using KELMNameSpace::CKELMExport;
 using KELMNameSpace::SExportFragment;
 using KELMNameSpace::SExportRequest;
 using KELMNameSpace::SRecording;
@@ -168,7 +168,7 @@ bool CAnalyzerEventsSync::OnSizingEnd(uint32_t, uint64_t)
 
 // ---- CKelmFilesAnalyzer
 
-CKelmFilesAnalyzer::CKelmFilesAnalyzer(const std::vector<std::wstring>& inputFiles, CKELMStorage& storage,
+CKelmFilesAnalyzer::CKelmFilesAnalyzer(const std::vector<std::wstring>& inputFiles, CKELMExport& storage,
                                        SridMap& loadedContent, ExportedSrids& exportedSrids,
                                        KELMNameSpace::BlackList& blackList, CancelFlag& cancelFlag,
                                        const QString& qsExportLocation, QObject* pParent)
@@ -232,7 +232,7 @@ void CKelmFilesAnalyzer::process()
 
 // ---- export parameters
 
-void detectExportParameters(CKELMStorage& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation,
+void detectExportParameters(CKELMExport& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation,
                             const TimeWarningSink& onTimeWarning)
 {
     exportedSrids.clear();

@@ -45,7 +45,7 @@ class CKelmFilesAnalyzer : public CKcWorker {
     Q_OBJECT
 
 public:
-    CKelmFilesAnalyzer(const std::vector<std::wstring>& inputFiles, KELMNameSpace::CKELMStorage& storage,
+    CKelmFilesAnalyzer(const std::vector<std::wstring>& inputFiles, KELMNameSpace::CKELMExport& storage,
                        KELMNameSpace::SridMap& loadedContent, ExportedSrids& exportedSrids,
                        KELMNameSpace::BlackList& blackList, CancelFlag& cancelFlag, const QString& qsExportLocation,
                        QObject* pParent = nullptr);
@@ -81,7 +81,7 @@ private:
 // recording that had such video is told to onTimeWarning once, with its first such file and a
 // sentence naming the camera and all those files.
 using TimeWarningSink = std::function<void(const QString& qsFile, const QString& qsWarning)>;
-void detectExportParameters(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids,
+void detectExportParameters(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids,
                             const QString& qsExportLocation, const TimeWarningSink& onTimeWarning = {});
 
 } // namespace KcWorkers

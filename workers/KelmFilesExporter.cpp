@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-using KELMNameSpace::CKELMStorage;
+using KELMNameSpace::CKELMExport;
 using KELMNameSpace::SExportFragment;
 using KELMNameSpace::SExportRequest;
 using UtilsNameSpace::SErrorInfo;
@@ -140,7 +140,7 @@ bool CExportEventsSync::OnTargetEnd(const std::wstring&)
 
 // ---- CKelmFilesExporter
 
-CKelmFilesExporter::CKelmFilesExporter(CKELMStorage& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
+CKelmFilesExporter::CKelmFilesExporter(CKELMExport& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
                                        const QString& qsExportLocation, QObject* pParent)
     : CKcWorker(storage, exportedSrids, cancelFlag, pParent), m_eventsSync(*this), m_qsExportLocation(qsExportLocation)
 {
@@ -189,7 +189,7 @@ QString cameraTargetFolder(const QString& qsExportLocation, const SExportEntry& 
            + QStringLiteral("Camera%1").arg(toQString(entry.displayNumber)) + QStringLiteral("/");
 }
 
-uint32_t prepareExportBatches(CKELMStorage& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation)
+uint32_t prepareExportBatches(CKELMExport& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation)
 {
     g_preparedBatchCount.store(0);
     storage.ClearPreparedFragments();

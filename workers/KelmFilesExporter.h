@@ -13,7 +13,7 @@ class CKelmFilesExporter;
 
 // Turns the export run's reports into the exporter's signals (on the exporter thread) and
 // answers "stop" once a cancel is requested.
-class CExportEventsSync : public KELMNameSpace::CKELMStorage::IExportEventSync {
+class CExportEventsSync : public KELMNameSpace::CKELMExport::IExportEventSync {
 public:
     explicit CExportEventsSync(CKelmFilesExporter& exporter) : m_exporter(exporter) {}
 
@@ -51,7 +51,7 @@ class CKelmFilesExporter : public CKcWorker {
     Q_OBJECT
 
 public:
-    CKelmFilesExporter(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
+    CKelmFilesExporter(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
                        const QString& qsExportLocation, QObject* pParent = nullptr);
     ~CKelmFilesExporter() override;
 
@@ -88,7 +88,7 @@ QString cameraTargetFolder(const QString& qsExportLocation, const SExportEntry& 
 // and renews the entries' batch ids (0 for an entry whose day came out empty). Returns the last
 // batch id, which is the total the export reports against. Runs on the GUI thread while no export
 // runs; throws KcMain::KcException on failure, leaving no batch prepared.
-uint32_t prepareExportBatches(KELMNameSpace::CKELMStorage& storage, ExportedSrids& exportedSrids,
+uint32_t prepareExportBatches(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids,
                               const QString& qsExportLocation);
 
 // The number of batches the last preparation made.

@@ -74,7 +74,7 @@ public:
     const QStringList& unusableFileReasons() const { return m_slUnusableReasons; }
 
     // The analysis results; read them only while no job runs.
-    const KELMNameSpace::CKELMStorage& storage() const { return m_storage; }
+    const KELMNameSpace::CKELMExport& storage() const { return m_storage; }
     const KELMNameSpace::SridMap& loadedContent() const { return m_loadedContent; }
     const ExportedSrids& exportedSrids() const { return m_exportedSrids; }
     // The command line picks its days in the entries themselves; the forms use setExportEnabled().
@@ -207,7 +207,7 @@ private:
     QHash<QString, QStringList> m_fileWarnings;
     std::vector<bool> m_filesRead;
     QStringList m_slUnusableReasons;
-    KELMNameSpace::CKELMStorage m_storage;
+    KELMNameSpace::CKELMExport m_storage;
     KELMNameSpace::SridMap m_loadedContent;
     QString m_qsExportLocation;
     ExportedSrids m_exportedSrids;

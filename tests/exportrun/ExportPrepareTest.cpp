@@ -37,7 +37,7 @@ TEST(MakeTargetFileName, FollowsTheNamingRule)
         SCOPED_TRACE(std::string(c.srid) + " " + std::to_string(c.start));
         std::wstring name;
         SErrorInfo error;
-        const bool bOk = CKELMStorage::MakeTargetFileName(Wide(c.srid), L"1", c.start, c.end, name, &error);
+        const bool bOk = CKELMExport::MakeTargetFileName(Wide(c.srid), L"1", c.start, c.end, name, &error);
         ASSERT_EQ(bOk, c.name != nullptr);
         if (bOk) {
             EXPECT_EQ(Narrow(name), c.name);
@@ -95,7 +95,7 @@ TEST(MakeFileSystemName, KeepsTextFromRecordingsInItsPlace)
     // The whole target name stays within a name's limit, with room to spare while it is written.
     std::wstring name;
     SErrorInfo error;
-    ASSERT_TRUE(CKELMStorage::MakeTargetFileName(longSrid, L"1", Local(2026, 3, 1, 10, 0, 0), Local(2026, 3, 1, 11, 0, 0),
+    ASSERT_TRUE(CKELMExport::MakeTargetFileName(longSrid, L"1", Local(2026, 3, 1, 10, 0, 0), Local(2026, 3, 1, 11, 0, 0),
                                                  name, &error));
     EXPECT_LE(Narrow(name).size(), 239u);
     EXPECT_EQ(name.substr(name.size() - 4), L".mp4");
@@ -125,7 +125,7 @@ protected:
     }
 
     CScratch m_scratch;
-    CKELMStorage m_storage;
+    CKELMExport m_storage;
     std::map<std::string, KcTest::SWriteResult> m_written;
 };
 
@@ -302,7 +302,7 @@ TEST_F(ExportPrepareTest, ComputersOwnOffsetIsTakenWhenNoneWasSet)
     ASSERT_FALSE(m_storage.IsUTCTimeToLocalTimeOffsetSet());
     ASSERT_TRUE(m_storage.PrepareExportFragments(Request("CAM1", t, t + 60, "/"), nullptr, nullptr, &error));
     double expected = 0;
-    ASSERT_TRUE(CKELMStorage::GetDefaultUTCTimeToLocalTimeOffset(expected, &error));
+    ASSERT_TRUE(CKELMExport::GetDefaultUTCTimeToLocalTimeOffset(expected, &error));
     EXPECT_TRUE(m_storage.IsUTCTimeToLocalTimeOffsetSet());
     EXPECT_EQ(m_storage.GetUTCTimeToLocalTimeOffset(), expected);
 }

@@ -40,7 +40,7 @@ std::vector<SUnit> ReadUnits(const std::string& path)
     return collector.units;
 }
 
-void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths)
+void LoadAndSetOffset(CKELMExport& storage, const std::vector<std::string>& paths)
 {
     SErrorInfo error;
     ASSERT_TRUE(KcTest::LoadAndSetOffset(storage, paths, &error)) << Narrow(error.message);

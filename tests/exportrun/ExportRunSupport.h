@@ -4,7 +4,7 @@
 // storage, the units a container holds, and an event sync that records every report.
 
 #include "ExportSetup.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 
@@ -15,7 +15,7 @@
 
 namespace KcExportTest {
 
-using KELMNameSpace::CKELMStorage;
+using KELMNameSpace::CKELMExport;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
@@ -45,7 +45,7 @@ struct SUnit {
 std::vector<SUnit> ReadUnits(const std::string& path);
 
 // Loads the files and sets the tests' offset; fails the test on any error.
-void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths);
+void LoadAndSetOffset(CKELMExport& storage, const std::vector<std::string>& paths);
 
 struct SProgress {
     float batchPercent = 0;
@@ -57,7 +57,7 @@ struct SProgress {
 
 // Records every report as an event ("BatchStart 1", "TargetEnd <name>", ...) and answers false
 // to the stopAt-th report (counted from 1) of the kind named by stopKind.
-class CRecordingExportSync : public CKELMStorage::IExportEventSync {
+class CRecordingExportSync : public CKELMExport::IExportEventSync {
 public:
     bool OnExportStart() override { return Answer("ExportStart", ""); }
     bool OnExportEnd() override { return Answer("ExportEnd", ""); }

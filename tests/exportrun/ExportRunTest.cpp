@@ -64,7 +64,7 @@ protected:
     }
 
     CScratch m_scratch;
-    CKELMStorage m_storage;
+    CKELMExport m_storage;
     CRecordingExportSync m_sync;
 };
 
@@ -254,7 +254,7 @@ TEST_F(ExportRunTest, KindMissingFromTheFirstFileIsKept)
     const double t = Local(2026, 3, 1, 10, 0, 0);
     for (const bool bVideoFirst : {true, false}) {
         SCOPED_TRACE(bVideoFirst ? "video first" : "audio first");
-        CKELMStorage storage;
+        CKELMExport storage;
         CRecordingExportSync sync;
         storage.SetExportEventSync(&sync);
         KcTest::SRecordingOptions first = Recording("CAM1", t, t + 10);

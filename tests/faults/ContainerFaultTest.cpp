@@ -111,7 +111,7 @@ protected:
 
     KcTest::CTempDir m_dir;
     std::map<std::string, std::string> m_files;
-    CKELMStorage m_storage;
+    CKELMExport m_storage;
     CReportSync m_sync;
 };
 

@@ -17,7 +17,7 @@
 
 namespace KcFaultsTest {
 
-void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths)
+void LoadAndSetOffset(CKELMExport& storage, const std::vector<std::string>& paths)
 {
     SErrorInfo error;
     ASSERT_TRUE(KcTest::LoadAndSetOffset(storage, paths, &error)) << Narrow(error.message);
@@ -105,7 +105,7 @@ std::vector<std::string> CReportSync::Lines() const
 
 std::vector<SReport> SChildRun::Of(const std::string& kind) const { return Filter(reports, kind); }
 
-SChildRun RunExportWithFileSizeLimit(CKELMStorage& storage, CReportSync& sync, uint64_t limitBytes)
+SChildRun RunExportWithFileSizeLimit(CKELMExport& storage, CReportSync& sync, uint64_t limitBytes)
 {
     SChildRun run;
     std::string text;

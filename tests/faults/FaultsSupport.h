@@ -5,7 +5,7 @@
 // that a finished MP4 file plays.
 
 #include "ExportSetup.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 
@@ -15,7 +15,7 @@
 
 namespace KcFaultsTest {
 
-using KELMNameSpace::CKELMStorage;
+using KELMNameSpace::CKELMExport;
 using UtilsNameSpace::SErrorInfo;
 
 // Every test runs three hours east of UTC, whatever the machine's zone.
@@ -31,7 +31,7 @@ using KcTest::Request;
 using KcTest::Wide;
 
 // Loads the files and sets the tests' offset; fails the test on any error.
-void LoadAndSetOffset(CKELMStorage& storage, const std::vector<std::string>& paths);
+void LoadAndSetOffset(CKELMExport& storage, const std::vector<std::string>& paths);
 
 // Units a parse of the file delivers before it ends, successfully or not.
 struct SUnitCount {
@@ -49,7 +49,7 @@ struct SReport {
 };
 
 // Keeps every report except progress and answers true to all of them.
-class CReportSync : public CKELMStorage::IExportEventSync {
+class CReportSync : public CKELMExport::IExportEventSync {
 public:
     bool OnExportStart() override { return Keep("ExportStart"); }
     bool OnExportEnd() override { return Keep("ExportEnd"); }
@@ -97,7 +97,7 @@ struct SChildRun {
 
 // Runs the export in a forked child whose files may not grow beyond limitBytes (writes past it
 // fail with EFBIG, as on a full device); the parent's storage is untouched.
-SChildRun RunExportWithFileSizeLimit(CKELMStorage& storage, CReportSync& sync, uint64_t limitBytes);
+SChildRun RunExportWithFileSizeLimit(CKELMExport& storage, CReportSync& sync, uint64_t limitBytes);
 
 // Opens the file as a player would and decodes every frame: both tracks, no decoding or library
 // error, one frame per sample, strictly increasing times, video starting at a key frame. The

@@ -62,7 +62,7 @@ protected:
     std::string TargetName(size_t batch, size_t index) const { return Narrow(Fragment(batch, index).targetFileName); }
 
     KcTest::CTempDir m_dir;
-    CKELMStorage m_storage;
+    CKELMExport m_storage;
     CReportSync m_sync;
 };
 
@@ -117,7 +117,7 @@ TEST_F(TargetFaultTest, FullDeviceWhileTheIndexIsWrittenDeletesTheTarget)
     PrepareScene(out + "CAM1/", out + "CAM2/", 10);
     // The sizes the files reach on a roomy device.
     {
-        CKELMStorage roomy;
+        CKELMExport roomy;
         const std::string roomyOut = m_dir.Path("roomy") + "/";
         const double from = Local(2026, 3, 1, 0, 0, 0);
         const double to = Local(2026, 3, 2, 23, 59, 59);

@@ -137,14 +137,14 @@ TEST(FastDynArrayTest, GrowsByDoublingAndKeepsItsItems)
     EXPECT_EQ(items.Capacity(), 0u);
     std::vector<uint32_t> capacities;
     for (uint32_t i = 0; i < 9; ++i) {
-        items.Append(i * 10);
+        ASSERT_TRUE(items.Append(i * 10));
         capacities.push_back(items.Capacity());
     }
     EXPECT_EQ(capacities, (std::vector<uint32_t>{2, 2, 4, 4, 8, 8, 8, 8, 16}));
     for (uint32_t i = 0; i < 9; ++i)
         EXPECT_EQ(items[i], i * 10);
 
-    items.Reserve(100); // doubles from 16 until it holds 100
+    ASSERT_TRUE(items.Reserve(100)); // doubles from 16 until it holds 100
     EXPECT_EQ(items.Capacity(), 128u);
     EXPECT_EQ(items.Count(), 9u);
     EXPECT_EQ(items[8], 80u);
@@ -155,9 +155,18 @@ TEST(FastDynArrayTest, GrowsByDoublingAndKeepsItsItems)
     items.FreeStorage();
     EXPECT_EQ(items.Capacity(), 0u);
     EXPECT_EQ(items.Data(), nullptr);
-    items.Resize(3);
+    ASSERT_TRUE(items.Resize(3));
     EXPECT_EQ(items.Count(), 3u);
     EXPECT_EQ(items.Capacity(), 4u);
+
+    // A growth no memory can hold is refused, not thrown, and the array stays as it was.
+    struct SHuge {
+        uint8_t bytes[uint64_t(1) << 32];
+    };
+    CFastDynArray<SHuge> huge;
+    EXPECT_FALSE(huge.Resize(UINT32_MAX));
+    EXPECT_EQ(huge.Count(), 0u);
+    EXPECT_EQ(huge.Capacity(), 0u);
 }
 
 } // namespace

@@ -144,7 +144,11 @@ class MissingDecoderConfigTest : public ::testing::TestWithParam<std::string> {}
 TEST_P(MissingDecoderConfigTest, IsNotFoundWithPrefixInMessage)
 {
     CFastDynArray<uint8_t> out;
-    DecodeBase64Lenient("AQID", 4, out); // stale bytes must not survive
+    ASSERT_TRUE(DecodeBase64Lenient("AQID", 4, out)); // stale bytes must not survive
+    // A text whose result no array can hold is refused before a byte of it is read.
+    EXPECT_FALSE(DecodeBase64Lenient("AQID", size_t(6) << 30, out));
+    EXPECT_EQ(out.Count(), 0u);
+    ASSERT_TRUE(DecodeBase64Lenient("AQID", 4, out));
     SErrorInfo error;
     EXPECT_FALSE(ExtractDecoderConfig(GetParam(), out, &error));
     EXPECT_EQ(error.code, 26);

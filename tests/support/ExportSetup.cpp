@@ -7,7 +7,7 @@ namespace KcTest {
 
 namespace fs = std::filesystem;
 
-bool LoadAndSetOffset(KELMNameSpace::CKELMStorage& storage, const std::vector<std::string>& paths,
+bool LoadAndSetOffset(KELMNameSpace::CKELMExport& storage, const std::vector<std::string>& paths,
                       UtilsNameSpace::SErrorInfo* pError)
 {
     return storage.LoadContent(WidePaths(paths), pError) && storage.SetUTCTimeToLocalTimeOffset(kZoneOffset, pError);

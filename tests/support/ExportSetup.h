@@ -4,7 +4,7 @@
 // for a span of them, and the files a run leaves behind.
 // Nothing here asserts; the tests check what these return.
 
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"
@@ -15,7 +15,7 @@
 namespace KcTest {
 
 // Loads the files and sets the tests' zone offset; false with the error at the first failure.
-bool LoadAndSetOffset(KELMNameSpace::CKELMStorage& storage, const std::vector<std::string>& paths,
+bool LoadAndSetOffset(KELMNameSpace::CKELMExport& storage, const std::vector<std::string>& paths,
                       UtilsNameSpace::SErrorInfo* pError);
 
 // The request for one camera's span, shown as display number 1.

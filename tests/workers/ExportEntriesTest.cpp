@@ -68,7 +68,7 @@ protected:
 
     CFixedZone m_zone;
     QTemporaryDir m_dir;
-    KELMNameSpace::CKELMStorage m_storage;
+    KELMNameSpace::CKELMExport m_storage;
     ExportedSrids m_entries;
 };
 
@@ -164,7 +164,7 @@ TEST_F(ExportEntriesTest, VideoDatedOutsideTheUsableRangeIsLeftOutAndNamed)
             paths.push_back(WriteRecording(dir, "odd-good.kelm", WithinOneDay("ODD")));
         if (c.bGoodCamera)
             paths.push_back(WriteRecording(dir, "good.kelm", WithinOneDay("GOOD")));
-        KELMNameSpace::CKELMStorage storage;
+        KELMNameSpace::CKELMExport storage;
         UtilsNameSpace::SErrorInfo error;
         ASSERT_TRUE(storage.LoadContent(WidePaths(paths), &error)) << error.code;
 

@@ -21,7 +21,7 @@ namespace {
 
 class CTestWorker : public CKcWorker {
 public:
-    CTestWorker(KELMNameSpace::CKELMStorage& storage, ExportedSrids& entries, CancelFlag& cancelFlag,
+    CTestWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& entries, CancelFlag& cancelFlag,
                 std::function<void(CTestWorker&)> job)
         : CKcWorker(storage, entries, cancelFlag), m_job(std::move(job))
     {
@@ -62,7 +62,7 @@ protected:
         return slSignals;
     }
 
-    KELMNameSpace::CKELMStorage m_storage;
+    KELMNameSpace::CKELMExport m_storage;
     ExportedSrids m_entries;
     CancelFlag m_cancelFlag{0};
 };

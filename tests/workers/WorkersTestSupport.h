@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FixedZone.h"
-#include "KELMStorage.h"
+#include "KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"

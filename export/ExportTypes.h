@@ -9,7 +9,7 @@
 namespace KELMNameSpace {
 
 // Export requests and their preparation into day fragments. Request and fragment times are local
-// seconds: UTC + the storage's UTCTimeToLocalTimeOffset.
+// seconds: UTC + the export object's UTCTimeToLocalTimeOffset.
 
 struct SExportRequest {
     double endTime = 0;
