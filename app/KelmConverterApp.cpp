@@ -1,14 +1,14 @@
-#include "KelmConverterApp.h"
+#include "app/KelmConverterApp.h"
 
-#include "AnalyzeFilesFrm.h"
-#include "InstallPaths.h"
-#include "KelmConverterMainWin.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "StartFrm.h"
-#include "TimeUtil.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "core/InstallPaths.h"
+#include "app/KelmConverterMainWin.h"
+#include "core/Log.h"
+#include "app/MessageBox.h"
+#include "forms/StartFrm.h"
+#include "core/TimeUtil.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QLibraryInfo>
 #include <QLocale>

@@ -1,12 +1,12 @@
-#include "KelmConverterMainWin.h"
+#include "app/KelmConverterMainWin.h"
 
-#include "AnalyzeErrorsFrm.h"
-#include "AnalyzeFilesFrm.h"
-#include "Log.h"
-#include "MessageBox.h"
-#include "StartFrm.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "core/Log.h"
+#include "app/MessageBox.h"
+#include "forms/StartFrm.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 #include "ui_KelmConverterMainWin.h"
 
 #include <QCloseEvent>

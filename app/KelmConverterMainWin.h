@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserDlgForm.h"
+#include "workers/UserDlgForm.h"
 
 #include <QDialog>
 #include <QPointer>

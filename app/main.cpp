@@ -1,6 +1,6 @@
 // The desktop program: everything happens in the application object.
 
-#include "KelmConverterApp.h"
+#include "app/KelmConverterApp.h"
 
 int main(int argc, char* argv[])
 {

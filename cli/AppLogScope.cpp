@@ -1,8 +1,8 @@
-#include "AppLogScope.h"
+#include "cli/AppLogScope.h"
 
-#include "JobOptions.h"
-#include "Log.h"
-#include "TimeUtil.h"
+#include "cli/JobOptions.h"
+#include "core/Log.h"
+#include "core/TimeUtil.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

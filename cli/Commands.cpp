@@ -1,8 +1,8 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "ConvertCommand.h"
-#include "InfoCommand.h"
-#include "ScanCommand.h"
+#include "cli/ConvertCommand.h"
+#include "cli/InfoCommand.h"
+#include "cli/ScanCommand.h"
 
 namespace KcCli {
 

@@ -1,14 +1,14 @@
-#include "ConvertCommand.h"
+#include "cli/ConvertCommand.h"
 
-#include "AppLogScope.h"
-#include "Commands.h"
-#include "DayText.h"
-#include "DisplayText.h"
-#include "InterruptWatcher.h"
-#include "JobFlow.h"
-#include "JobOptions.h"
-#include "Log.h"
-#include "WorkSession.h"
+#include "cli/AppLogScope.h"
+#include "cli/Commands.h"
+#include "cli/DayText.h"
+#include "core/DisplayText.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/JobFlow.h"
+#include "cli/JobOptions.h"
+#include "core/Log.h"
+#include "cli/WorkSession.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgressPrinter.h"
+#include "cli/ProgressPrinter.h"
 
 #include <QJsonObject>
 #include <QMap>

@@ -1,7 +1,7 @@
-#include "DayText.h"
+#include "cli/DayText.h"
 
-#include "DisplayText.h"
-#include "TimeUtil.h"
+#include "core/DisplayText.h"
+#include "core/TimeUtil.h"
 
 #include <QDateTime>
 

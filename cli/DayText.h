@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DayTimeline.h"
-#include "ExportEntry.h"
+#include "workers/DayTimeline.h"
+#include "workers/ExportEntry.h"
 
 #include <QString>
 #include <QtGlobal>

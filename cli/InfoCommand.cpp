@@ -1,8 +1,8 @@
-#include "InfoCommand.h"
+#include "cli/InfoCommand.h"
 
-#include "Commands.h"
-#include "JobFlow.h"
-#include "JobOptions.h"
+#include "cli/Commands.h"
+#include "cli/JobFlow.h"
+#include "cli/JobOptions.h"
 
 #include <QDateTime>
 #include <QFileInfo>

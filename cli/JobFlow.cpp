@@ -1,12 +1,12 @@
-#include "JobFlow.h"
+#include "cli/JobFlow.h"
 
-#include "Commands.h"
-#include "InterruptWatcher.h"
-#include "JobOptions.h"
-#include "Log.h"
-#include "ProgressPrinter.h"
-#include "TimeUtil.h"
-#include "WorkSession.h"
+#include "cli/Commands.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/JobOptions.h"
+#include "core/Log.h"
+#include "cli/ProgressPrinter.h"
+#include "core/TimeUtil.h"
+#include "cli/WorkSession.h"
 
 #include <QFile>
 #include <QFileInfo>

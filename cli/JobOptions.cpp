@@ -1,6 +1,6 @@
-#include "JobOptions.h"
+#include "cli/JobOptions.h"
 
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

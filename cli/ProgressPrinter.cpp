@@ -1,6 +1,6 @@
-#include "ProgressPrinter.h"
+#include "cli/ProgressPrinter.h"
 
-#include "WorkManager.h"
+#include "workers/WorkManager.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobOptions.h"
+#include "cli/JobOptions.h"
 
 #include <QMap>
 #include <QObject>

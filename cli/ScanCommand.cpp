@@ -1,13 +1,13 @@
-#include "ScanCommand.h"
+#include "cli/ScanCommand.h"
 
-#include "AppLogScope.h"
-#include "Commands.h"
-#include "DayText.h"
-#include "InterruptWatcher.h"
-#include "JobFlow.h"
-#include "JobOptions.h"
-#include "ProgressPrinter.h"
-#include "WorkSession.h"
+#include "cli/AppLogScope.h"
+#include "cli/Commands.h"
+#include "cli/DayText.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/JobFlow.h"
+#include "cli/JobOptions.h"
+#include "cli/ProgressPrinter.h"
+#include "cli/WorkSession.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
-#include "WorkSession.h"
+#include "cli/WorkSession.h"
 
-#include "ErrorInfo.h"
-#include "Log.h"
+#include "container/ErrorInfo.h"
+#include "core/Log.h"
 
 #include <QEventLoop>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkManager.h"
+#include "workers/WorkManager.h"
 
 #include <QMap>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ErrorInfo.h"
-#include "FastDynArray.h"
+#include "container/ErrorInfo.h"
+#include "container/FastDynArray.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ErrorInfo.h"
+#include "container/ErrorInfo.h"
 
 namespace UtilsNameSpace {
 

@@ -1,9 +1,9 @@
 // The engine's only contact with the operating system: every platform call of the file utilities
 // is in this file, so another platform needs only another version of it.
-#include "File.h"
+#include "container/File.h"
 
-#include "FastDynArray.h"
-#include "TextConvert.h"
+#include "container/FastDynArray.h"
+#include "container/TextConvert.h"
 
 #include <algorithm>
 #include <cerrno>

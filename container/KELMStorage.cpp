@@ -1,6 +1,6 @@
-#include "KELMStorage.h"
+#include "container/KELMStorage.h"
 
-#include "File.h"
+#include "container/File.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ContentModel.h"
-#include "ErrorInfo.h"
-#include "KelmParser.h"
+#include "container/ContentModel.h"
+#include "container/ErrorInfo.h"
+#include "container/KelmParser.h"
 
 #include <cstdint>
 #include <functional>

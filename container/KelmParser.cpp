@@ -1,9 +1,9 @@
-#include "KelmParser.h"
+#include "container/KelmParser.h"
 
-#include "DecoderConfig.h"
-#include "FastDynArray.h"
-#include "File.h"
-#include "TextConvert.h"
+#include "container/DecoderConfig.h"
+#include "container/FastDynArray.h"
+#include "container/File.h"
+#include "container/TextConvert.h"
 
 #include "KELM.pb.h"
 

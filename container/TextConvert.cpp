@@ -1,4 +1,4 @@
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <cstdint>
 

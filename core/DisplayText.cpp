@@ -1,6 +1,6 @@
-#include "DisplayText.h"
+#include "core/DisplayText.h"
 
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 namespace KcCore {
 

@@ -1,4 +1,4 @@
-#include "InstallPaths.h"
+#include "core/InstallPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "Log.h"
+#include "core/Log.h"
 
-#include "InstallPaths.h"
+#include "core/InstallPaths.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "DecoderSetup.h"
+#include "export/DecoderSetup.h"
 
 namespace KELMNameSpace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ErrorInfo.h"
+#include "container/ErrorInfo.h"
 
 #include <cstddef>
 #include <cstdint>

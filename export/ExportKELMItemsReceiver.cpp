@@ -1,4 +1,4 @@
-#include "ExportKELMItemsReceiver.h"
+#include "export/ExportKELMItemsReceiver.h"
 
 
 namespace KELMNameSpace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 
 namespace KELMNameSpace {
 

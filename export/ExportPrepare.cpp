@@ -1,9 +1,9 @@
 // Export fragment preparation: requested spans cut into local days, the files and media parts that
 // cover each day, the size estimate and the target file name.
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 
-#include "FileSystemName.h"
-#include "TextConvert.h"
+#include "export/FileSystemName.h"
+#include "container/TextConvert.h"
 
 #include <algorithm>
 #include <cmath>

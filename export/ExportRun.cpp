@@ -1,8 +1,8 @@
 // The export run: every prepared batch, file by file through the parser into its targets, with
 // the routing of stream descriptions and units, progress, remaining time and the caller's reports.
-#include "ExportRun.h"
+#include "export/ExportRun.h"
 
-#include "ExportKELMItemsReceiver.h"
+#include "export/ExportKELMItemsReceiver.h"
 
 #include <atomic>
 #include <memory>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DecoderSetup.h"
-#include "ExportTarget.h"
-#include "ExportTypes.h"
-#include "KELMExport.h"
+#include "export/DecoderSetup.h"
+#include "export/ExportTarget.h"
+#include "export/ExportTypes.h"
+#include "export/KELMExport.h"
 
 #include <cstdint>
 #include <deque>

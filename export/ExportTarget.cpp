@@ -1,9 +1,9 @@
 // The MP4 file of one day fragment: opening, the shared clock of its tracks, writing, closing with
 // its publication or deletion, and the library's log output while it is written.
-#include "ExportTarget.h"
+#include "export/ExportTarget.h"
 
-#include "DecoderSetup.h"
-#include "File.h"
+#include "export/DecoderSetup.h"
+#include "container/File.h"
 
 #include <algorithm>
 #include <cmath>

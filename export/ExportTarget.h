@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ExportTypes.h"
-#include "KELMExport.h"
-#include "Mp4FileProvider.h"
-#include "Mp4Writer.h"
+#include "export/ExportTypes.h"
+#include "export/KELMExport.h"
+#include "export/Mp4FileProvider.h"
+#include "export/Mp4Writer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContentModel.h"
+#include "container/ContentModel.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "FileSystemName.h"
+#include "export/FileSystemName.h"
 
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <cstdint>
 #include <cwchar>

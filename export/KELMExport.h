@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExportTypes.h"
-#include "KELMStorage.h"
+#include "export/ExportTypes.h"
+#include "container/KELMStorage.h"
 
 #include <cstdint>
 #include <string>

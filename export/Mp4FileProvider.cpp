@@ -1,6 +1,6 @@
-#include "Mp4FileProvider.h"
+#include "export/Mp4FileProvider.h"
 
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 namespace UtilsNameSpace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ErrorInfo.h"
-#include "File.h"
+#include "container/ErrorInfo.h"
+#include "container/File.h"
 
 #include <cstdint>
 #include <string>

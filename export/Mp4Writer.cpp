@@ -1,9 +1,9 @@
 // The only place that talks to libavformat: the MP4 muxer, its I/O through the file provider and
 // its log output.
-#include "Mp4Writer.h"
+#include "export/Mp4Writer.h"
 
-#include "File.h"
-#include "TextConvert.h"
+#include "container/File.h"
+#include "container/TextConvert.h"
 
 #include <algorithm>
 #include <atomic>

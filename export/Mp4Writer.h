@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DecoderSetup.h"
-#include "ErrorInfo.h"
-#include "Mp4FileProvider.h"
+#include "export/DecoderSetup.h"
+#include "container/ErrorInfo.h"
+#include "export/Mp4FileProvider.h"
 
 #include <cstddef>
 #include <cstdint>

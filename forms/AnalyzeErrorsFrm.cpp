@@ -1,9 +1,9 @@
-#include "AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeErrorsFrm.h"
 
-#include "Log.h"
-#include "Look.h"
-#include "PageKeys.h"
-#include "Support.h"
+#include "core/Log.h"
+#include "forms/Look.h"
+#include "forms/PageKeys.h"
+#include "forms/Support.h"
 #include "ui_AnalyzeErrorsFrm.h"
 
 #include <QCoreApplication>

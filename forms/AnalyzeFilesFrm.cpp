@@ -1,8 +1,8 @@
-#include "AnalyzeFilesFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
 
-#include "Look.h"
-#include "PageKeys.h"
-#include "Support.h"
+#include "forms/Look.h"
+#include "forms/PageKeys.h"
+#include "forms/Support.h"
 #include "ui_AnalyzeFilesFrm.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
-#include "DateVisualPane.h"
+#include "forms/DateVisualPane.h"
 
-#include "DateVisualPaneCenter.h"
-#include "DateVisualPaneTimeLine.h"
-#include "DayTimeline.h"
-#include "Look.h"
-#include "DisplayText.h"
-#include "TimeUtil.h"
+#include "forms/DateVisualPaneCenter.h"
+#include "forms/DateVisualPaneTimeLine.h"
+#include "workers/DayTimeline.h"
+#include "forms/Look.h"
+#include "core/DisplayText.h"
+#include "core/TimeUtil.h"
 
 #include <QDateTime>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "DateVisualPaneCenter.h"
+#include "forms/DateVisualPaneCenter.h"
 
-#include "DateVisualPaneTimeLine.h"
-#include "DisplayText.h"
-#include "Look.h"
+#include "forms/DateVisualPaneTimeLine.h"
+#include "core/DisplayText.h"
+#include "forms/Look.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,6 @@
-#include "DateVisualPaneTimeLine.h"
+#include "forms/DateVisualPaneTimeLine.h"
 
-#include "Look.h"
+#include "forms/Look.h"
 
 #include <QPainter>
 

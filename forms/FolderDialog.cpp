@@ -1,4 +1,4 @@
-#include "FolderDialog.h"
+#include "forms/FolderDialog.h"
 
 #include <QDir>
 #include <QFileDialog>

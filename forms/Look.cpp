@@ -1,4 +1,4 @@
-#include "Look.h"
+#include "forms/Look.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "SridVisualHeader.h"
+#include "forms/SridVisualHeader.h"
 
-#include "Look.h"
+#include "forms/Look.h"
 #include "ui_SridVisualHeader.h"
 
 namespace KcForms {

@@ -1,10 +1,10 @@
-#include "StartFrm.h"
+#include "forms/StartFrm.h"
 
-#include "FolderDialog.h"
-#include "Log.h"
-#include "Look.h"
-#include "PageKeys.h"
-#include "Support.h"
+#include "forms/FolderDialog.h"
+#include "core/Log.h"
+#include "forms/Look.h"
+#include "forms/PageKeys.h"
+#include "forms/Support.h"
 #include "ui_StartFrm.h"
 
 #include <algorithm>

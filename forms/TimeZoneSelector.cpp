@@ -1,6 +1,6 @@
-#include "TimeZoneSelector.h"
+#include "forms/TimeZoneSelector.h"
 
-#include "Look.h"
+#include "forms/Look.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExportEntry.h"
+#include "workers/ExportEntry.h"
 
 #include <QDialog>
 #include <QMap>

@@ -1,11 +1,11 @@
 #include "FuzzEntries.h"
 
-#include "DecoderConfig.h"
-#include "DecoderSetup.h"
-#include "FastDynArray.h"
-#include "KELMExport.h"
-#include "KelmParser.h"
-#include "TextConvert.h"
+#include "container/DecoderConfig.h"
+#include "export/DecoderSetup.h"
+#include "container/FastDynArray.h"
+#include "export/KELMExport.h"
+#include "container/KelmParser.h"
+#include "container/TextConvert.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -15,9 +15,9 @@
 // the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
 
 #include "BenchSupport.h"
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 #include "KelmWriter.h"
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <cstdio>
 #include <filesystem>

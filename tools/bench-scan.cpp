@@ -16,10 +16,10 @@
 // over every gap. Goals: a scan at most as long as cat, and at least 10 times faster than ffprobe.
 
 #include "BenchSupport.h"
-#include "KELMStorage.h"
-#include "KelmParser.h"
+#include "container/KELMStorage.h"
+#include "container/KelmParser.h"
 #include "KelmWriter.h"
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "DayTimeline.h"
+#include "workers/DayTimeline.h"
 
-#include "ExportEntry.h"
+#include "workers/ExportEntry.h"
 
 #include <algorithm>
 

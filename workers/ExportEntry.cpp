@@ -1,4 +1,4 @@
-#include "ExportEntry.h"
+#include "workers/ExportEntry.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "FinderThread.h"
+#include "workers/FinderThread.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "KcWorker.h"
+#include "workers/KcWorker.h"
 
 #include <new>
 

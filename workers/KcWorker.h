@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExportEntry.h"
-#include "KELMExport.h"
+#include "workers/ExportEntry.h"
+#include "export/KELMExport.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "KelmFilesAnalyzer.h"
+#include "workers/KelmFilesAnalyzer.h"
 
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 #include <QStringList>
 

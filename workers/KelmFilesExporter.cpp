@@ -1,6 +1,6 @@
-#include "KelmFilesExporter.h"
+#include "workers/KelmFilesExporter.h"
 
-#include "FileSystemName.h"
+#include "export/FileSystemName.h"
 
 #include <atomic>
 #include <cmath>

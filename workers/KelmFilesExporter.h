@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExportEntry.h"
-#include "KcWorker.h"
+#include "workers/ExportEntry.h"
+#include "workers/KcWorker.h"
 
 #include <QString>
 

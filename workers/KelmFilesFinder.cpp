@@ -1,6 +1,6 @@
-#include "KelmFilesFinder.h"
+#include "workers/KelmFilesFinder.h"
 
-#include "FinderThread.h"
+#include "workers/FinderThread.h"
 
 #include <QTimerEvent>
 

@@ -1,9 +1,9 @@
-#include "WorkManager.h"
+#include "workers/WorkManager.h"
 
-#include "KelmFilesAnalyzer.h"
-#include "KelmFilesExporter.h"
-#include "KelmFilesFinder.h"
-#include "Log.h"
+#include "workers/KelmFilesAnalyzer.h"
+#include "workers/KelmFilesExporter.h"
+#include "workers/KelmFilesFinder.h"
+#include "core/Log.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

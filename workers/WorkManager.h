@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExportEntry.h"
-#include "KcWorker.h"
-#include "UserDlgForm.h"
+#include "workers/ExportEntry.h"
+#include "workers/KcWorker.h"
+#include "workers/UserDlgForm.h"
 
 #include <QHash>
 #include <QMap>

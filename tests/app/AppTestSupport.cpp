@@ -1,9 +1,9 @@
 #include "AppTestSupport.h"
 
-#include "Log.h"
-#include "StartFrm.h"
-#include "TimeUtil.h"
-#include "WorkManager.h"
+#include "core/Log.h"
+#include "forms/StartFrm.h"
+#include "core/TimeUtil.h"
+#include "workers/WorkManager.h"
 
 #include <QDesktopServices>
 #include <QDragEnterEvent>

@@ -4,10 +4,10 @@
 // zone belong to the test, message boxes answered by the test, and helpers to read the log and
 // to wait for the worker threads.
 
-#include "KelmConverterApp.h"
-#include "KelmConverterMainWin.h"
+#include "app/KelmConverterApp.h"
+#include "app/KelmConverterMainWin.h"
 #include "KelmWriter.h"
-#include "MessageBox.h"
+#include "app/MessageBox.h"
 #include "TestZone.h"
 #include "Wait.h"
 

@@ -4,16 +4,16 @@
 
 #include "AppTestSupport.h"
 
-#include "AnalyzeErrorsFrm.h"
-#include "AnalyzeFilesFrm.h"
-#include "DateVisualPane.h"
-#include "DateVisualPaneCenter.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "forms/DateVisualPane.h"
+#include "forms/DateVisualPaneCenter.h"
 #include "Mp4Check.h"
-#include "DisplayText.h"
-#include "StartFrm.h"
-#include "TimeZoneSelector.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "core/DisplayText.h"
+#include "forms/StartFrm.h"
+#include "forms/TimeZoneSelector.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

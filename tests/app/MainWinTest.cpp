@@ -3,12 +3,12 @@
 
 #include "AppTestSupport.h"
 
-#include "AnalyzeErrorsFrm.h"
-#include "AnalyzeFilesFrm.h"
-#include "Log.h"
-#include "StartFrm.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "core/Log.h"
+#include "forms/StartFrm.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QKeyEvent>
 #include <QLabel>

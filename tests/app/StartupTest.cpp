@@ -3,9 +3,9 @@
 
 #include "AppTestSupport.h"
 
-#include "Log.h"
-#include "StartFrm.h"
-#include "WorkManager.h"
+#include "core/Log.h"
+#include "forms/StartFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QFile>
 #include <QPushButton>

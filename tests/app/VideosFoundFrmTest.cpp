@@ -3,13 +3,13 @@
 
 #include "AppTestSupport.h"
 
-#include "DateVisualPane.h"
-#include "DateVisualPaneCenter.h"
-#include "KelmFilesAnalyzer.h"
-#include "DisplayText.h"
-#include "SridVisualHeader.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/DateVisualPane.h"
+#include "forms/DateVisualPaneCenter.h"
+#include "workers/KelmFilesAnalyzer.h"
+#include "core/DisplayText.h"
+#include "forms/SridVisualHeader.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QFileDialog>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "CliTestSupport.h"
 
-#include "Commands.h"
+#include "cli/Commands.h"
 #include "KelmWriter.h"
 #include "MediaSample.h"
 #include "Mp4Check.h"

@@ -1,7 +1,7 @@
 // The day texts of scan: the same figures the desktop program's date panes show; the progress
 // line's texts.
-#include "DayText.h"
-#include "ProgressPrinter.h"
+#include "cli/DayText.h"
+#include "cli/ProgressPrinter.h"
 
 
 #include <gtest/gtest.h>

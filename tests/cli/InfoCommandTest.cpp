@@ -1,8 +1,8 @@
 // kelmconv info: the JSON report per file, exit statuses and usage errors.
 #include "CliTestSupport.h"
 
-#include "InfoCommand.h"
-#include "KelmParser.h"
+#include "cli/InfoCommand.h"
+#include "container/KelmParser.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 #include "TestText.h"

@@ -2,7 +2,7 @@
 // child kelmconv interrupted during its export is in ConvertCommandTest).
 #include "CliTestSupport.h"
 
-#include "InterruptWatcher.h"
+#include "cli/InterruptWatcher.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 // The command line of scan and convert: zones, options, usage errors.
 #include "CliTestSupport.h"
-#include "JobOptions.h"
+#include "cli/JobOptions.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
 // kelmconv scan over generated folders: the JSON report, the text report, failures.
 #include "CliTestSupport.h"
 
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 #include <QDir>
 #include <QJsonArray>

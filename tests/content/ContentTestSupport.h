@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KELMStorage.h"
+#include "container/KELMStorage.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 #include "TestText.h"

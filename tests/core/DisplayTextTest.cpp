@@ -1,5 +1,5 @@
 // Sizes and durations as the date panes, the videos-found form and kelmconv show them.
-#include "DisplayText.h"
+#include "core/DisplayText.h"
 
 #include <QLocale>
 

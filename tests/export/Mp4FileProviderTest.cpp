@@ -1,4 +1,4 @@
-#include "Mp4FileProvider.h"
+#include "export/Mp4FileProvider.h"
 
 #include "TempDir.h"
 

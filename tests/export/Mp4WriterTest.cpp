@@ -1,11 +1,11 @@
-#include "Mp4Writer.h"
+#include "export/Mp4Writer.h"
 
 #include "MediaSample.h"
 #include "ChildProcess.h"
 #include "Mp4Check.h"
 #include "TempDir.h"
 #include "TestText.h"
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Export fragment preparation: day windows, clipping, estimates, batch ids and target names.
 #include "ExportRunSupport.h"
-#include "FileSystemName.h"
+#include "export/FileSystemName.h"
 
 #include <gtest/gtest.h>
 

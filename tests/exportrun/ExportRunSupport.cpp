@@ -1,6 +1,6 @@
 #include "ExportRunSupport.h"
 
-#include "DecoderSetup.h"
+#include "export/DecoderSetup.h"
 
 #include <gtest/gtest.h>
 

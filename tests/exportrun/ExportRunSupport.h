@@ -4,7 +4,7 @@
 // storage, the units a container holds, and an event sync that records every report.
 
 #include "ExportSetup.h"
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 

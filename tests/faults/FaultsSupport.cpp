@@ -2,7 +2,7 @@
 
 #include "ChildProcess.h"
 
-#include "KelmParser.h"
+#include "container/KelmParser.h"
 #include "Mp4Check.h"
 
 #include <gtest/gtest.h>

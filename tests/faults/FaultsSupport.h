@@ -5,7 +5,7 @@
 // that a finished MP4 file plays.
 
 #include "ExportSetup.h"
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 

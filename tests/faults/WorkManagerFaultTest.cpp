@@ -5,7 +5,7 @@
 
 #include "FixedZone.h"
 #include "Wait.h"
-#include "WorkManager.h"
+#include "workers/WorkManager.h"
 
 #include <QDir>
 #include <QFile>

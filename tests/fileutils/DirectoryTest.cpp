@@ -1,6 +1,6 @@
-#include "File.h"
+#include "container/File.h"
 #include "TempDir.h"
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 #include "WorkingDirectory.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Reads at a given position: what arrives, where they stop, and how failures are worded.
-#include "File.h"
+#include "container/File.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

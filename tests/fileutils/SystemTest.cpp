@@ -1,6 +1,6 @@
-#include "ErrorInfo.h"
-#include "FastDynArray.h"
-#include "File.h"
+#include "container/ErrorInfo.h"
+#include "container/FastDynArray.h"
+#include "container/File.h"
 
 #include <gtest/gtest.h>
 

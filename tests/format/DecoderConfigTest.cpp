@@ -1,4 +1,4 @@
-#include "DecoderConfig.h"
+#include "container/DecoderConfig.h"
 
 #include "MediaSample.h"
 

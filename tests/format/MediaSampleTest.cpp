@@ -1,4 +1,4 @@
-#include "DecoderConfig.h"
+#include "container/DecoderConfig.h"
 #include "FormatTestSupport.h"
 #include "KelmWriter.h"
 #include "Mp4Check.h"

@@ -1,5 +1,5 @@
-#include "AnalyzeErrorsFrm.h"
-#include "AnalyzeFilesFrm.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

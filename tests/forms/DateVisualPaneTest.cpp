@@ -1,8 +1,8 @@
-#include "DateVisualPane.h"
-#include "DateVisualPaneCenter.h"
-#include "DateVisualPaneTimeLine.h"
-#include "DisplayText.h"
-#include "SridVisualHeader.h"
+#include "forms/DateVisualPane.h"
+#include "forms/DateVisualPaneCenter.h"
+#include "forms/DateVisualPaneTimeLine.h"
+#include "core/DisplayText.h"
+#include "forms/SridVisualHeader.h"
 
 #include <QDateTime>
 #include <QEnterEvent>

@@ -1,6 +1,6 @@
-#include "FolderDialog.h"
-#include "Look.h"
-#include "StartFrm.h"
+#include "forms/FolderDialog.h"
+#include "forms/Look.h"
+#include "forms/StartFrm.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "TimeZoneSelector.h"
+#include "forms/TimeZoneSelector.h"
 
 #include <QComboBox>
 #include <QDateTime>

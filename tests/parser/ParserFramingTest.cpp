@@ -1,8 +1,8 @@
 // Record framing: fatal errors, tolerated truncations, short files and positions.
 #include "ParserTestSupport.h"
 
-#include "File.h"
-#include "TextConvert.h"
+#include "container/File.h"
+#include "container/TextConvert.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KelmParser.h"
+#include "container/KelmParser.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 

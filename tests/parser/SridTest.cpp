@@ -1,7 +1,7 @@
 // Where the Srid of a stream context comes from: the stream information, else the file name.
 #include "ParserTestSupport.h"
 
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 namespace KcParserTest {
 namespace {

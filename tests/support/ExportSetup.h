@@ -4,7 +4,7 @@
 // for a span of them, and the files a run leaves behind.
 // Nothing here asserts; the tests check what these return.
 
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"

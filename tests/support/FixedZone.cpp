@@ -1,7 +1,7 @@
 #include "FixedZone.h"
 
 #include "TestZone.h"
-#include "TimeUtil.h"
+#include "core/TimeUtil.h"
 
 namespace KcTest {
 

@@ -1,10 +1,10 @@
 #include "Mp4Check.h"
 
-#include "DecoderSetup.h"
+#include "export/DecoderSetup.h"
 #include "MediaSample.h"
-#include "Mp4FileProvider.h"
-#include "Mp4Writer.h"
-#include "TextConvert.h"
+#include "export/Mp4FileProvider.h"
+#include "export/Mp4Writer.h"
+#include "container/TextConvert.h"
 
 #include <cstring>
 #include <fstream>

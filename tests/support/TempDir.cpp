@@ -1,6 +1,6 @@
 #include "TempDir.h"
 
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 #include <cerrno>
 #include <filesystem>

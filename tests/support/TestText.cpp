@@ -1,6 +1,6 @@
 #include "TestText.h"
 
-#include "TextConvert.h"
+#include "container/TextConvert.h"
 
 namespace KcTest {
 

@@ -1,6 +1,6 @@
 #include "Wait.h"
 
-#include "WorkManager.h"
+#include "workers/WorkManager.h"
 
 #include <QElapsedTimer>
 #include <QTest>

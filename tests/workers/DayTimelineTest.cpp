@@ -1,7 +1,7 @@
 // The time line of a day: the cases its two users (date pane, scan text) never hand it or never
 // try, checked on the shared computation directly.
 
-#include "DayTimeline.h"
+#include "workers/DayTimeline.h"
 
 #include <gtest/gtest.h>
 

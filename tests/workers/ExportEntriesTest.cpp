@@ -3,8 +3,8 @@
 
 #include "WorkersTestSupport.h"
 
-#include "KelmFilesAnalyzer.h"
-#include "KelmFilesExporter.h"
+#include "workers/KelmFilesAnalyzer.h"
+#include "workers/KelmFilesExporter.h"
 
 #include <QSignalSpy>
 

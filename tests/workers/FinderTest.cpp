@@ -2,8 +2,8 @@
 
 #include "WorkersTestSupport.h"
 
-#include "FinderThread.h"
-#include "KelmFilesFinder.h"
+#include "workers/FinderThread.h"
+#include "workers/KelmFilesFinder.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -3,8 +3,8 @@
 
 #include "WorkersTestSupport.h"
 
-#include "Log.h"
-#include "WorkManager.h"
+#include "core/Log.h"
+#include "workers/WorkManager.h"
 
 #include <QFile>
 #include <QSemaphore>

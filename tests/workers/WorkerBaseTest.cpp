@@ -2,7 +2,7 @@
 
 #include "WorkersTestSupport.h"
 
-#include "KcWorker.h"
+#include "workers/KcWorker.h"
 
 #include <QPointer>
 #include <QTest>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FixedZone.h"
-#include "KELMExport.h"
+#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"

@@ -9,10 +9,10 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench-panes [--panes N] [--cameras 1|2] [--runs R] [--grab FILE.png]
 
-#include "DateVisualPane.h"
-#include "ExportEntry.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/DateVisualPane.h"
+#include "workers/ExportEntry.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QApplication>
 #include <QDir>

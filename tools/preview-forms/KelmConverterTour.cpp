@@ -8,13 +8,13 @@
 //
 // It sits next to kelmconverter, so it finds the same translation and writes the same log.
 
-#include "AnalyzeErrorsFrm.h"
-#include "KelmConverterApp.h"
-#include "KelmConverterMainWin.h"
-#include "MessageBox.h"
-#include "StartFrm.h"
-#include "VideosFoundFrm.h"
-#include "WorkManager.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "app/KelmConverterApp.h"
+#include "app/KelmConverterMainWin.h"
+#include "app/MessageBox.h"
+#include "forms/StartFrm.h"
+#include "forms/VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QDir>
 #include <QDragEnterEvent>

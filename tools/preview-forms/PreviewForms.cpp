@@ -1,14 +1,14 @@
 // Renders the desktop program's pages and widgets offscreen into PNG files, one per view.
 
-#include "AnalyzeErrorsFrm.h"
-#include "AnalyzeFilesFrm.h"
-#include "DateVisualPane.h"
-#include "DateVisualPaneCenter.h"
-#include "ExportEntry.h"
-#include "Look.h"
-#include "SridVisualHeader.h"
-#include "StartFrm.h"
-#include "TimeZoneSelector.h"
+#include "forms/AnalyzeErrorsFrm.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "forms/DateVisualPane.h"
+#include "forms/DateVisualPaneCenter.h"
+#include "workers/ExportEntry.h"
+#include "forms/Look.h"
+#include "forms/SridVisualHeader.h"
+#include "forms/StartFrm.h"
+#include "forms/TimeZoneSelector.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
