@@ -1,12 +1,12 @@
 #include "app/KelmConverterApp.h"
 
-#include "forms/AnalyzeFilesFrm.h"
-#include "core/InstallPaths.h"
 #include "app/KelmConverterMainWin.h"
-#include "core/Log.h"
 #include "app/MessageBox.h"
-#include "forms/StartFrm.h"
+#include "core/InstallPaths.h"
+#include "core/Log.h"
 #include "core/TimeUtil.h"
+#include "forms/AnalyzeFilesFrm.h"
+#include "forms/StartFrm.h"
 #include "forms/VideosFoundFrm.h"
 #include "workers/WorkManager.h"
 
@@ -134,8 +134,8 @@ bool CKelmConverterApp::initialize()
         logWriteSpaced(KcLog::FATAL, kLogTag, QStringLiteral("Out of memory. The application will be closed"));
     } catch (...) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Unknown exception during the core initialization rised. The application will "
-                           "be closed"));
+                       QStringLiteral("Unknown exception during the core initialization rised. The application will "
+                                      "be closed"));
     }
     return false;
 }
@@ -147,17 +147,17 @@ void CKelmConverterApp::loadTranslator()
     QString qsWarning;
     if (m_translator.load(qsPath, QString(), QString(), QString())
         || m_translator.load(installedTranslationsDirectory() + QLatin1Char('/') + qsFileName, QString(), QString(),
-            QString())) {
+                             QString())) {
         if (installTranslator(&m_translator)) {
             logWrite(KcLog::INFO, kLogTag, QStringLiteral("Russian language translator loaded and installed OK"));
             loadQtTranslator();
             return;
         }
-        qsWarning
-            = QStringLiteral("Failed to install Russian language translator: English language interface will be used");
+        qsWarning =
+            QStringLiteral("Failed to install Russian language translator: English language interface will be used");
     } else {
-        qsWarning = QStringLiteral("Russian language file not found: %1. English language interface will be used")
-                        .arg(qsPath);
+        qsWarning =
+            QStringLiteral("Russian language file not found: %1. English language interface will be used").arg(qsPath);
     }
     logWriteSpaced(KcLog::WARNING, kLogTag, qsWarning);
     showMessageBox(QMessageBox::Warning, qsWarning);
@@ -171,9 +171,9 @@ void CKelmConverterApp::loadQtTranslator()
     if (m_qtTranslator.load(QStringLiteral("qtbase_ru"), qsFolder) && installTranslator(&m_qtTranslator))
         return;
     logWrite(KcLog::WARNING, kLogTag,
-        QStringLiteral("Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak "
-                       "English")
-            .arg(qsFolder));
+             QStringLiteral("Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak "
+                            "English")
+                 .arg(qsFolder));
 }
 
 bool CKelmConverterApp::obtainDesktopPath()
@@ -181,8 +181,8 @@ bool CKelmConverterApp::obtainDesktopPath()
     QString qsPath = systemDesktopLocation();
     if (qsPath.isEmpty()) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Failed to get standard path to the desktop directory. The application will be "
-                           "closed"));
+                       QStringLiteral("Failed to get standard path to the desktop directory. The application will be "
+                                      "closed"));
         return false;
     }
     if (!qsPath.endsWith(QLatin1Char('/')))
@@ -197,9 +197,9 @@ bool CKelmConverterApp::checkTimeZone(int nStandardOffsetSeconds, QString& qsLog
     const QString qsOffset = KcTime::CTimeUtil::utcOffsetText(nHours);
     const bool bSupported = nHours >= 2 && nHours <= 12;
     qsLogText = bSupported
-        ? QStringLiteral("Current time zone is %1").arg(qsOffset)
-        : QStringLiteral("Current time zone is not supported: %1. The application will not work properly")
-              .arg(qsOffset);
+                    ? QStringLiteral("Current time zone is %1").arg(qsOffset)
+                    : QStringLiteral("Current time zone is not supported: %1. The application will not work properly")
+                          .arg(qsOffset);
     return bSupported;
 }
 
@@ -210,14 +210,14 @@ bool CKelmConverterApp::createCoreObjects()
         m_pWorkManager, nullptr, Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     if (!m_pMainWin || !m_pMainWin->isInitialized()) {
-        logWriteSpaced(
-            KcLog::FATAL, kLogTag, QStringLiteral("Failed to create main window. The application will be closed"));
+        logWriteSpaced(KcLog::FATAL, kLogTag,
+                       QStringLiteral("Failed to create main window. The application will be closed"));
         return false;
     }
     if (!m_pWorkManager || !m_pWorkManager->isInitialized()) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Failed to create initialize the internal work manager object. The application "
-                           "will be closed"));
+                       QStringLiteral("Failed to create initialize the internal work manager object. The application "
+                                      "will be closed"));
         return false;
     }
     return true;
@@ -245,37 +245,37 @@ bool CKelmConverterApp::connectCoreObjects()
         [&] { return connect(pManager, &CWorkManager::activateVideosFoundFrm, pWin, &Win::onActivateVideosFoundFrm); },
         [&] {
             return connect(pManager, qOverload<>(&CWorkManager::activateVideosConvertedFrm), pWin,
-                qOverload<>(&Win::onActivateVideosConvertedFrm));
+                           qOverload<>(&Win::onActivateVideosConvertedFrm));
         },
         [&] {
             return connect(pManager, qOverload<QString>(&CWorkManager::activateVideosConvertedFrm), pWin,
-                qOverload<QString>(&Win::onActivateVideosConvertedFrm));
+                           qOverload<QString>(&Win::onActivateVideosConvertedFrm));
         },
         [&] {
             return connect(pManager,
-                qOverload<QString, QString, KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm), pWin,
-                qOverload<QString, QString, KcUserDlgForm>(&Win::onActivateAnalyzeErrorsFrm));
+                           qOverload<QString, QString, KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm), pWin,
+                           qOverload<QString, QString, KcUserDlgForm>(&Win::onActivateAnalyzeErrorsFrm));
         },
         [&] {
             return connect(pManager,
-                qOverload<QString, QStringList, KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm), pWin,
-                qOverload<QString, QStringList, KcUserDlgForm>(&Win::onActivateAnalyzeErrorsFrm));
+                           qOverload<QString, QStringList, KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm),
+                           pWin, qOverload<QString, QStringList, KcUserDlgForm>(&Win::onActivateAnalyzeErrorsFrm));
         },
         [&] { return connect(pWin, &Win::requestToQuit, pManager, &CWorkManager::onRequestToQuit); },
         [&] {
             return connect(pStart, &CStartFrm::filesAndFoldersReady, pManager, &CWorkManager::setSrcFilesAndFolders);
         },
         [&] {
-            return connect(
-                pStart, &CStartFrm::startKelmFilesSearching, pManager, &CWorkManager::onStartKelmFilesSearching);
+            return connect(pStart, &CStartFrm::startKelmFilesSearching, pManager,
+                           &CWorkManager::onStartKelmFilesSearching);
         },
         [&] {
-            return connect(
-                pStart, &CStartFrm::startKelmFilesAnalyzing, pManager, &CWorkManager::onStartKelmFilesAnalyzing);
+            return connect(pStart, &CStartFrm::startKelmFilesAnalyzing, pManager,
+                           &CWorkManager::onStartKelmFilesAnalyzing);
         },
         [&] {
-            return connect(
-                pManager, &CWorkManager::displayKelmFilesCounter, pStart, &CStartFrm::onDisplayKelmFilesCounter);
+            return connect(pManager, &CWorkManager::displayKelmFilesCounter, pStart,
+                           &CStartFrm::onDisplayKelmFilesCounter);
         },
         [&] {
             return connect(pStart, &CStartFrm::clearKelmFilesFound, pManager, &CWorkManager::onClearKelmFilesFound);
@@ -287,12 +287,12 @@ bool CKelmConverterApp::connectCoreObjects()
             return connect(pManager, &CWorkManager::analyzingStarted, pProgress, &CAnalyzeFilesFrm::onAnalyzingStarted);
         },
         [&] {
-            return connect(
-                pManager, &CWorkManager::updateProgressMessage, pProgress, &CAnalyzeFilesFrm::onUpdateProgressMessage);
+            return connect(pManager, &CWorkManager::updateProgressMessage, pProgress,
+                           &CAnalyzeFilesFrm::onUpdateProgressMessage);
         },
         [&] {
-            return connect(
-                pManager, &CWorkManager::updateProgressBar, pProgress, &CAnalyzeFilesFrm::onUpdateProgressBar);
+            return connect(pManager, &CWorkManager::updateProgressBar, pProgress,
+                           &CAnalyzeFilesFrm::onUpdateProgressBar);
         },
         [&] {
             return connect(pProgress, &CAnalyzeFilesFrm::cancelProcessing, pManager, &CWorkManager::onCancelProcessing);
@@ -310,15 +310,15 @@ bool CKelmConverterApp::connectCoreObjects()
         },
         [&] {
             return connect(pManager, &CWorkManager::updateExportProgressMessage, pVideos,
-                &CVideosFoundFrm::onUpdateProgressMessage);
+                           &CVideosFoundFrm::onUpdateProgressMessage);
         },
         [&] {
-            return connect(
-                pManager, &CWorkManager::fragmentExportStarted, pVideos, &CVideosFoundFrm::onFragmentExportingStarted);
+            return connect(pManager, &CWorkManager::fragmentExportStarted, pVideos,
+                           &CVideosFoundFrm::onFragmentExportingStarted);
         },
         [&] {
             return connect(pManager, &CWorkManager::fragmentExportFinished, pVideos,
-                &CVideosFoundFrm::onFragmentExportingFinished);
+                           &CVideosFoundFrm::onFragmentExportingFinished);
         },
         [&] { return connect(pManager, &CWorkManager::exportError, pVideos, &CVideosFoundFrm::onExportError); },
         [&] { return connect(pManager, &CWorkManager::fileError, pVideos, &CVideosFoundFrm::onFileError); },
@@ -330,21 +330,21 @@ bool CKelmConverterApp::connectCoreObjects()
             return connect(pVideos, &CVideosFoundFrm::cancelProcessing, pManager, &CWorkManager::onCancelProcessing);
         },
         [&] {
-            return connect(
-                pVideos, &CVideosFoundFrm::clearKelmFilesFound, pManager, &CWorkManager::onClearKelmFilesFound);
+            return connect(pVideos, &CVideosFoundFrm::clearKelmFilesFound, pManager,
+                           &CWorkManager::onClearKelmFilesFound);
         },
         // A job that cannot start is told in a box; the reason is in the log.
         [&] {
             return connect(pManager, &CWorkManager::jobStartFailed, this,
-                [](const QString& qsMessage) { showMessageBox(QMessageBox::Critical, qsMessage); });
+                           [](const QString& qsMessage) { showMessageBox(QMessageBox::Critical, qsMessage); });
         },
     };
 
     for (const auto& makeConnection : connections) {
         if (!makeConnection()) {
             logWriteSpaced(KcLog::FATAL, kLogTag,
-                QStringLiteral("Internal error: Failed to make core object connections. The application "
-                               "will be closed"));
+                           QStringLiteral("Internal error: Failed to make core object connections. The application "
+                                          "will be closed"));
             return false;
         }
     }

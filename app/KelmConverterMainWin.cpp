@@ -1,13 +1,13 @@
 #include "app/KelmConverterMainWin.h"
 
+#include "app/MessageBox.h"
+#include "core/Log.h"
 #include "forms/AnalyzeErrorsFrm.h"
 #include "forms/AnalyzeFilesFrm.h"
-#include "core/Log.h"
-#include "app/MessageBox.h"
 #include "forms/StartFrm.h"
 #include "forms/VideosFoundFrm.h"
-#include "workers/WorkManager.h"
 #include "ui_KelmConverterMainWin.h"
+#include "workers/WorkManager.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -41,11 +41,11 @@ protected:
 
 } // namespace
 
-CKelmConverterMainWin::CKelmConverterMainWin(
-    KcWorkers::CWorkManager* pWorkManager, QWidget* pParent, Qt::WindowFlags flags)
-    : QDialog(pParent, flags)
-    , m_ui(std::make_unique<Ui::kelmCnvrMainWinClass>())
-    , m_pWorkManager(pWorkManager)
+CKelmConverterMainWin::CKelmConverterMainWin(KcWorkers::CWorkManager* pWorkManager, QWidget* pParent,
+                                             Qt::WindowFlags flags)
+    : QDialog(pParent, flags),
+      m_ui(std::make_unique<Ui::kelmCnvrMainWinClass>()),
+      m_pWorkManager(pWorkManager)
 {
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Initializing the main window ..."));
     m_ui->setupUi(this);
@@ -60,7 +60,7 @@ CKelmConverterMainWin::CKelmConverterMainWin(
     auto* pEscapeFilter = new CEscapeKeyFilter(this);
     installEventFilter(pEscapeFilter);
     for (QWidget* pForm : {static_cast<QWidget*>(m_pStartFrm), static_cast<QWidget*>(m_pAnalyzeFilesFrm),
-             static_cast<QWidget*>(m_pAnalyzeErrorsFrm), static_cast<QWidget*>(m_pVideosFoundFrm)}) {
+                           static_cast<QWidget*>(m_pAnalyzeErrorsFrm), static_cast<QWidget*>(m_pVideosFoundFrm)}) {
         if (!pForm)
             continue;
         pStack->addWidget(pForm);
@@ -69,22 +69,22 @@ CKelmConverterMainWin::CKelmConverterMainWin(
 
     // Every connection is tried, so that the log of a failed start is complete.
     m_bInitialized &= bool(connect(m_pStartFrm, &KcForms::CStartFrm::activateKcAnalyzeFilesFrm, this,
-        &CKelmConverterMainWin::onActivateAnalyzeFilesFrm));
+                                   &CKelmConverterMainWin::onActivateAnalyzeFilesFrm));
     m_bInitialized &= bool(connect(m_pAnalyzeErrorsFrm, &KcForms::CAnalyzeErrorsFrm::activateVideosFoundFrm, this,
-        &CKelmConverterMainWin::onActivateVideosFoundFrm));
+                                   &CKelmConverterMainWin::onActivateVideosFoundFrm));
     m_bInitialized &= bool(connect(m_pAnalyzeErrorsFrm, &KcForms::CAnalyzeErrorsFrm::activateVideosConvertedFrm, this,
-        qOverload<>(&CKelmConverterMainWin::onActivateVideosConvertedFrm)));
+                                   qOverload<>(&CKelmConverterMainWin::onActivateVideosConvertedFrm)));
     m_bInitialized &= bool(connect(m_pAnalyzeErrorsFrm, &KcForms::CAnalyzeErrorsFrm::activateStartFrm, this,
-        &CKelmConverterMainWin::onActivateStartFrm));
+                                   &CKelmConverterMainWin::onActivateStartFrm));
     m_bInitialized &= bool(connect(m_pVideosFoundFrm, &KcForms::CVideosFoundFrm::activateStartFrm, this,
-        &CKelmConverterMainWin::onActivateStartFrm));
+                                   &CKelmConverterMainWin::onActivateStartFrm));
 
     if (m_bInitialized)
         logWrite(KcLog::INFO, kLogTag, QStringLiteral("The main window initialized OK"));
     else
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Internal error: Failed to make main window core object connections. The "
-                           "application will be closed"));
+                       QStringLiteral("Internal error: Failed to make main window core object connections. The "
+                                      "application will be closed"));
 }
 
 CKelmConverterMainWin::~CKelmConverterMainWin() = default;
@@ -125,7 +125,7 @@ void CKelmConverterMainWin::onActivateStartFrm()
 {
     if (!m_pStartFrm) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Internal error: Failed to display start app form - not initialized"));
+                       QStringLiteral("Internal error: Failed to display start app form - not initialized"));
         return;
     }
     showPage(m_pStartFrm);
@@ -136,7 +136,7 @@ void CKelmConverterMainWin::onActivateAnalyzeFilesFrm()
 {
     if (!m_pAnalyzeFilesFrm) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Internal error: Failed to display 'analyzing progress' form - not initialized"));
+                       QStringLiteral("Internal error: Failed to display 'analyzing progress' form - not initialized"));
         return;
     }
     showPage(m_pAnalyzeFilesFrm);
@@ -147,7 +147,8 @@ void CKelmConverterMainWin::onActivateAnalyzeFilesFrm()
 bool CKelmConverterMainWin::showErrorFrm(const QString& qsErrorTitle, KcForms::KcUserDlgForm ufNextForm)
 {
     if (!m_pAnalyzeErrorsFrm) {
-        logWriteSpaced(KcLog::FATAL, kLogTag,
+        logWriteSpaced(
+            KcLog::FATAL, kLogTag,
             QStringLiteral("Internal error: Failed to display the error information form - not initialized"));
         return false;
     }
@@ -158,15 +159,15 @@ bool CKelmConverterMainWin::showErrorFrm(const QString& qsErrorTitle, KcForms::K
     return true;
 }
 
-void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
-    QString qsErrorTitle, QString qsErrorsDetails, KcForms::KcUserDlgForm ufNextForm)
+void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(QString qsErrorTitle, QString qsErrorsDetails,
+                                                       KcForms::KcUserDlgForm ufNextForm)
 {
     if (showErrorFrm(qsErrorTitle, ufNextForm))
         m_pAnalyzeErrorsFrm->setErrorDetails(qsErrorsDetails);
 }
 
-void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(
-    QString qsErrorTitle, QStringList slBlackList, KcForms::KcUserDlgForm ufNextForm)
+void CKelmConverterMainWin::onActivateAnalyzeErrorsFrm(QString qsErrorTitle, QStringList slBlackList,
+                                                       KcForms::KcUserDlgForm ufNextForm)
 {
     if (!showErrorFrm(qsErrorTitle, ufNextForm))
         return;
@@ -181,7 +182,7 @@ void CKelmConverterMainWin::onActivateVideosFoundFrm()
 {
     if (!m_pVideosFoundFrm) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Internal error: Failed to display 'Videos Found' form - not initialized"));
+                       QStringLiteral("Internal error: Failed to display 'Videos Found' form - not initialized"));
         return;
     }
     m_pVideosFoundFrm->setMode(KcForms::CVideosFoundFrm::mdVideosFound);
@@ -197,7 +198,7 @@ void CKelmConverterMainWin::showVideosConvertedFrm(const QString* pErrText)
 {
     if (!m_pVideosFoundFrm) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Internal error: Failed to display 'Videos Converted' form - not initialized"));
+                       QStringLiteral("Internal error: Failed to display 'Videos Converted' form - not initialized"));
         return;
     }
     m_pVideosFoundFrm->setMode(KcForms::CVideosFoundFrm::mdResults);
@@ -211,7 +212,7 @@ void CKelmConverterMainWin::showVideosConvertedFrm(const QString* pErrText)
     showPage(m_pVideosFoundFrm);
     if (pErrText)
         logWrite(KcLog::INFO, kLogTag,
-            QStringLiteral("The 'Videos Converted' form displayed with an error message: ") + *pErrText);
+                 QStringLiteral("The 'Videos Converted' form displayed with an error message: ") + *pErrText);
     else
         logWrite(KcLog::INFO, kLogTag, QStringLiteral("The 'Videos Converted' form displayed"));
 }
@@ -230,8 +231,8 @@ void CKelmConverterMainWin::closeEvent(QCloseEvent* pEvent)
 {
     KcLog::logWriteEmptyLine();
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("The 'close app' command accepted"));
-    const QMessageBox::StandardButton answer = showMessageBox(QMessageBox::Question,
-        QCoreApplication::translate("kelmCnvrMainWinClass", "Are you sure you want to exit?"),
+    const QMessageBox::StandardButton answer = showMessageBox(
+        QMessageBox::Question, QCoreApplication::translate("kelmCnvrMainWinClass", "Are you sure you want to exit?"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
     if (answer == QMessageBox::Yes) {
         logWrite(KcLog::INFO, kLogTag, QStringLiteral("And was confirmed by user - request to exit generated"));

@@ -36,8 +36,8 @@ class CKelmConverterMainWin : public QDialog {
 public:
     // Without a work manager there is nothing for the videos-found page to show: the window is
     // then built without it and reports itself uninitialized.
-    CKelmConverterMainWin(
-        KcWorkers::CWorkManager* pWorkManager, QWidget* pParent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    CKelmConverterMainWin(KcWorkers::CWorkManager* pWorkManager, QWidget* pParent = nullptr,
+                          Qt::WindowFlags flags = Qt::WindowFlags());
     ~CKelmConverterMainWin() override;
 
     // False when one of the window's own connections failed.

@@ -20,7 +20,8 @@ void setMessageBoxHandler(MessageBoxHandler handler)
 }
 
 QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString& qsText,
-    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton)
 {
     SMessageBoxRequest request;
     request.icon = icon;

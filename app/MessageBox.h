@@ -25,7 +25,7 @@ void setMessageBoxHandler(MessageBoxHandler handler);
 
 // Shows a box (or asks the handler) and returns the button the user chose.
 QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString& qsText,
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 } // namespace KcMain

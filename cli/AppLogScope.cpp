@@ -27,14 +27,14 @@ CAppLogScope::CAppLogScope(const QStringList& slCommandLine, const QString& qsZo
     KcLog::logWriteSpaced(KcLog::INFO, kTagMain, QStringLiteral("Kelm Converter Application Started"));
     KcLog::logWrite(KcLog::INFO, kTagMain,
                     QStringLiteral("Command line: kelmconv %1").arg(slCommandLine.join(QLatin1Char(' '))));
-    KcLog::logWrite(KcLog::INFO, kTagMain,
-                    QStringLiteral("Current time zone is %1")
-                        .arg(OffsetText(KcTime::CTimeUtil::systemStandardOffsetNow())));
+    KcLog::logWrite(
+        KcLog::INFO, kTagMain,
+        QStringLiteral("Current time zone is %1").arg(OffsetText(KcTime::CTimeUtil::systemStandardOffsetNow())));
     if (!qsZoneText.isEmpty()) {
         const int nOffset = KcTime::CTimeUtil::selectedTimeZone().standardTimeOffset(QDateTime::currentDateTimeUtc());
-        KcLog::logWrite(KcLog::INFO, kTagMain,
-                        QStringLiteral("Time zone selected on the command line: %1 (%2)")
-                            .arg(qsZoneText, OffsetText(nOffset)));
+        KcLog::logWrite(
+            KcLog::INFO, kTagMain,
+            QStringLiteral("Time zone selected on the command line: %1 (%2)").arg(qsZoneText, OffsetText(nOffset)));
     }
 }
 

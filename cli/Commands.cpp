@@ -38,9 +38,9 @@ QString UsageText()
 {
     QString text = QStringLiteral("Usage: kelmconv [-h | -V] COMMAND [ARGUMENTS]\n\nCommands:\n");
     for (const SCommand& command : kCommands) {
-        text += QStringLiteral("  %1 %2\n      %3\n")
-                    .arg(QLatin1String(command.pName), QLatin1String(command.pSynopsis),
-                         QLatin1String(command.pSummary));
+        text +=
+            QStringLiteral("  %1 %2\n      %3\n")
+                .arg(QLatin1String(command.pName), QLatin1String(command.pSynopsis), QLatin1String(command.pSummary));
     }
     text += QStringLiteral("\nOptions:\n"
                            "  -h, --help     show this help and exit ('kelmconv COMMAND --help' for a command's)\n"
@@ -58,8 +58,8 @@ QString CommandUsage(const char* pName)
     const SCommand* pCommand = FindCommand(QLatin1String(pName));
     if (!pCommand)
         return UsageText();
-    return QStringLiteral("Usage: kelmconv %1 %2\n").arg(QLatin1String(pCommand->pName),
-                                                          QLatin1String(pCommand->pSynopsis));
+    return QStringLiteral("Usage: kelmconv %1 %2\n")
+        .arg(QLatin1String(pCommand->pName), QLatin1String(pCommand->pSynopsis));
 }
 
 int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err)

@@ -3,12 +3,12 @@
 #include "cli/AppLogScope.h"
 #include "cli/Commands.h"
 #include "cli/DayText.h"
-#include "core/DisplayText.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/JobFlow.h"
 #include "cli/JobOptions.h"
-#include "core/Log.h"
 #include "cli/WorkSession.h"
+#include "core/DisplayText.h"
+#include "core/Log.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -165,9 +165,10 @@ QJsonArray DayOutcomesToJson(const CWorkSession& session, const QMap<ulong, SPla
         QString qsReason;
         if (outcome != session.dayOutcomes().constEnd()) {
             qsReason = outcome->qsReason;
-            qsOutcome = outcome->nOutcome == KcWorkers::CWorkManager::doCreated               ? QStringLiteral("done")
-                        : outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems ? QStringLiteral("done with problems")
-                                                                                   : QStringLiteral("not created");
+            qsOutcome = outcome->nOutcome == KcWorkers::CWorkManager::doCreated ? QStringLiteral("done")
+                        : outcome->nOutcome == KcWorkers::CWorkManager::doCreatedWithProblems
+                            ? QStringLiteral("done with problems")
+                            : QStringLiteral("not created");
         }
         array.append(QJsonObject{{QStringLiteral("batch"), double(day.ulBatchId)},
                                  {QStringLiteral("key"), day.qsKey},
@@ -215,7 +216,9 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!ParseJobOptions(arguments, true, options, qsProblem))
         return UsageError("convert", qsProblem, AsksForJson(arguments), out, err);
     if (options.bHelp) {
-        out << CommandUsage("convert") << "\n" << kConvertHelp << "\n" << OptionsHelp(ECommandKind::Convert) << "\n"
+        out << CommandUsage("convert") << "\n"
+            << kConvertHelp << "\n"
+            << OptionsHelp(ECommandKind::Convert) << "\n"
             << kConvertExitStatus;
         return kExitOk;
     }
@@ -264,8 +267,8 @@ int RunConvert(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!session.prepareBatches(batchCount))
         return fail(session.failureText());
     // The zone decides every day and name: say which one was used, as scan does.
-    progress.printLine(QStringLiteral("kelmconv convert: local time is ") +
-                       OffsetText(int(std::lround(session.manager().storage().GetUTCTimeToLocalTimeOffset()))));
+    progress.printLine(QStringLiteral("kelmconv convert: local time is ")
+                       + OffsetText(int(std::lround(session.manager().storage().GetUTCTimeToLocalTimeOffset()))));
     QMap<ulong, SPlannedDay> days = PlanDays(session);
     const QMap<ulong, SPlannedDay> allDays = days;
     QStringList slSkipped;

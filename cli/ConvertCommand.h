@@ -18,8 +18,8 @@ class CWorkSession;
 struct SConvertResult {
     ulong ulCreated = 0;
     ulong ulTotal = 0;
-    QStringList slFiles; // full paths of the MP4 files written or skipped, in export order
-    QStringList slSkipped; // the days left alone because their file was there
+    QStringList slFiles;      // full paths of the MP4 files written or skipped, in export order
+    QStringList slSkipped;    // the days left alone because their file was there
     ulong ulWithProblems = 0; // the days written with a problem (a track or an input missing)
     bool bCancelled = false;
     double fOffset = 0; // local time = UTC + this, in seconds

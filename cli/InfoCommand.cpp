@@ -24,7 +24,10 @@ namespace {
 // Counts what the parser reports and keeps every warning; never stops the parse.
 class CInfoReceiver : public KELMNameSpace::CKELMItemsReceiverStub {
 public:
-    explicit CInfoReceiver(SContainerInfo& info) : m_info(info) {}
+    explicit CInfoReceiver(SContainerInfo& info)
+        : m_info(info)
+    {
+    }
 
     bool OnControlTag() override { return Count(m_info.controlTags); }
     bool OnFinishedTag() override { return Count(m_info.finishedTags); }
@@ -111,10 +114,9 @@ QString FormatTime(double seconds)
         .arg(utc.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
 }
 
-const char kInfoHelp[] =
-    "Parses each FILE as the converter's analysis does (payloads skipped, every warning\n"
-    "tolerated) and reports what it found. With --json: one JSON object per file and line, in\n"
-    "argument order. A file that failed is also named on the error stream.\n";
+const char kInfoHelp[] = "Parses each FILE as the converter's analysis does (payloads skipped, every warning\n"
+                         "tolerated) and reports what it found. With --json: one JSON object per file and line, in\n"
+                         "argument order. A file that failed is also named on the error stream.\n";
 
 const char kInfoExitStatus[] = "Exit status: 0 when every file parsed, 1 when any failed, 2 on a usage error.\n";
 
@@ -217,7 +219,9 @@ int RunInfo(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!ParseCommandOptions(ECommandKind::Info, arguments, options, qsProblem))
         return UsageError("info", qsProblem, AsksForJson(arguments), out, err);
     if (options.bHelp) {
-        out << CommandUsage("info") << "\n" << kInfoHelp << "\n" << OptionsHelp(ECommandKind::Info) << "\n"
+        out << CommandUsage("info") << "\n"
+            << kInfoHelp << "\n"
+            << OptionsHelp(ECommandKind::Info) << "\n"
             << kInfoExitStatus;
         return kExitOk;
     }

@@ -29,7 +29,8 @@ extern "C" void OnInterruptSignal(int nSignal)
 
 } // namespace
 
-CInterruptWatcher::CInterruptWatcher(QObject* pParent) : QObject(pParent)
+CInterruptWatcher::CInterruptWatcher(QObject* pParent)
+    : QObject(pParent)
 {
     if (g_nWriteFd >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

@@ -3,10 +3,10 @@
 #include "cli/Commands.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/JobOptions.h"
-#include "core/Log.h"
 #include "cli/ProgressPrinter.h"
-#include "core/TimeUtil.h"
 #include "cli/WorkSession.h"
+#include "core/Log.h"
+#include "core/TimeUtil.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -105,14 +105,13 @@ void ReportFileProblems(const CWorkSession& session, const char* pCommand, CProg
             progress.printLine(QStringLiteral("  ") + qsPath);
     }
     for (const SFileReport& report : session.fileErrors()) {
-        progress.printLine(qsPrefix + QStringLiteral("file error %1: %2 (%3)")
-                                          .arg(report.nCode)
-                                          .arg(report.qsMessage, report.qsFile));
+        progress.printLine(
+            qsPrefix + QStringLiteral("file error %1: %2 (%3)").arg(report.nCode).arg(report.qsMessage, report.qsFile));
     }
     for (const SFileReport& report : session.fileWarnings()) {
-        progress.printLine(qsPrefix + QStringLiteral("file warning %1: %2 (%3)")
-                                          .arg(report.nCode)
-                                          .arg(report.qsMessage, report.qsFile));
+        progress.printLine(
+            qsPrefix
+            + QStringLiteral("file warning %1: %2 (%3)").arg(report.nCode).arg(report.qsMessage, report.qsFile));
     }
 }
 
@@ -127,8 +126,7 @@ QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports)
     return array;
 }
 
-int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson,
-                   QTextStream& out)
+int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson, QTextStream& out)
 {
     if (bJson) {
         const QJsonObject result{
@@ -148,8 +146,8 @@ void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CPr
                        const char* pCommand)
 {
     const QString qsCommand = QLatin1String(pCommand);
-    QObject::connect(&interrupts, &CInterruptWatcher::interrupted, &session,
-        [&session, &progress, qsCommand](int nSignal) {
+    QObject::connect(
+        &interrupts, &CInterruptWatcher::interrupted, &session, [&session, &progress, qsCommand](int nSignal) {
             if (!session.isCancelRequested()) {
                 progress.printLine(QStringLiteral("kelmconv %1: interrupted, stopping ...").arg(qsCommand));
                 session.requestCancel();
@@ -157,7 +155,7 @@ void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CPr
             }
             progress.printLine(QStringLiteral("kelmconv %1: interrupted again, exiting at once").arg(qsCommand));
             KcLog::logWriteSpaced(KcLog::WARNING, QStringLiteral("Main"),
-                QStringLiteral("Interrupted again while stopping: exiting at once"));
+                                  QStringLiteral("Interrupted again while stopping: exiting at once"));
             KcLog::logClose();
             std::fflush(nullptr);
             // The user does not want to wait for the stop: leave no half-written file behind. A

@@ -51,8 +51,7 @@ QJsonArray FileReportsToJson(const std::vector<SFileReport>& reports);
 // The end of a search or analysis that gave nothing to go on with: with bJson the object with
 // "error" and what the files said ("found", "blacklist", "file_errors", "file_warnings") on out.
 // Returns nStatus.
-int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson,
-                   QTextStream& out);
+int AnalysisFailed(const CWorkSession& session, const QString& qsProblem, int nStatus, bool bJson, QTextStream& out);
 
 // The first Ctrl-C (or SIGTERM, SIGHUP) presses the cancel button of whatever runs. A second one
 // while the job stops ends the program at once with 128 + the signal's number (130 for Ctrl-C),

@@ -24,24 +24,27 @@ constexpr int kMaxOffsetSeconds = 14 * 3600;
 struct SOptionSet {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help and exit")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("print the result as JSON on the output")};
-    QCommandLineOption tz{QStringLiteral("tz"),
+    QCommandLineOption tz{
+        QStringLiteral("tz"),
         QStringLiteral("local time of the days and names: an IANA id (Europe/Moscow) or UTC+H / UTC-H; its "
                        "standard offset applies all year. Default: the system's zone"),
         QStringLiteral("ZONE")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
-        QStringLiteral("no progress on the error stream, only problems")};
+                             QStringLiteral("no progress on the error stream, only problems")};
     QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
-        QStringLiteral("a line for every file written, also on a terminal")};
+                               QStringLiteral("a line for every file written, also on a terminal")};
     QCommandLineOption out{{QStringLiteral("o"), QStringLiteral("out")},
-        QStringLiteral("the export location. Default: the desktop"), QStringLiteral("DIR")};
+                           QStringLiteral("the export location. Default: the desktop"),
+                           QStringLiteral("DIR")};
     QCommandLineOption only{QStringLiteral("only"),
-        QStringLiteral("export only this day (a key as 'kelmconv scan' lists it); may be repeated"),
-        QStringLiteral("KEY")};
-    QCommandLineOption skipExisting{QStringLiteral("skip-existing"),
+                            QStringLiteral("export only this day (a key as 'kelmconv scan' lists it); may be repeated"),
+                            QStringLiteral("KEY")};
+    QCommandLineOption skipExisting{
+        QStringLiteral("skip-existing"),
         QStringLiteral("leave a day alone whose MP4 file is already there (it counts as done), so that an "
                        "interrupted batch can be resumed")};
     QCommandLineOption overwrite{QStringLiteral("overwrite"),
-        QStringLiteral("replace the MP4 file of a day that is already there (the default)")};
+                                 QStringLiteral("replace the MP4 file of a day that is already there (the default)")};
 
     void addTo(QCommandLineParser& parser, ECommandKind kind) const
     {
@@ -159,8 +162,8 @@ bool ParseCommandOptions(ECommandKind kind, const QStringList& arguments, SJobOp
         }
     }
     if (options.slPaths.isEmpty()) {
-        qsProblem = kind == ECommandKind::Info ? QStringLiteral("no file given")
-                                               : QStringLiteral("no file or folder given");
+        qsProblem =
+            kind == ECommandKind::Info ? QStringLiteral("no file given") : QStringLiteral("no file or folder given");
         return false;
     }
     return true;

@@ -23,13 +23,13 @@ enum class ECommandKind {
 
 // The command line of info, scan and convert.
 struct SJobOptions {
-    QTimeZone zone;      // invalid: none selected, the system zone applies
-    QString qsZoneText;  // as given with --tz
+    QTimeZone zone;     // invalid: none selected, the system zone applies
+    QString qsZoneText; // as given with --tz
     bool bJson = false;
     bool bHelp = false;
     EProgressMode progress = EProgressMode::Normal;
-    QString qsOutDir;    // convert only; empty: the desktop
-    QStringList slOnlyKeys; // convert only; empty: every day
+    QString qsOutDir;           // convert only; empty: the desktop
+    QStringList slOnlyKeys;     // convert only; empty: every day
     bool bSkipExisting = false; // convert only: a day whose MP4 file is there is left alone
     QStringList slPaths;
 };

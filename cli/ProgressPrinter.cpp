@@ -56,7 +56,10 @@ QString RemainingTimeText(double fSeconds)
 
 CProgressPrinter::CProgressPrinter(KcWorkers::CWorkManager& manager, QTextStream& err, bool bTerminal,
                                    EProgressMode mode, QObject* pParent)
-    : QObject(pParent), m_err(err), m_bTerminal(bTerminal), m_mode(mode),
+    : QObject(pParent),
+      m_err(err),
+      m_bTerminal(bTerminal),
+      m_mode(mode),
       m_nColumns(bTerminal ? TerminalColumns(err) : 0)
 {
     using KcWorkers::CWorkManager;

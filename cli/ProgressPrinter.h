@@ -16,11 +16,11 @@ namespace KcCli {
 // One day of the export as the progress names it.
 struct SPlannedDay {
     ulong ulBatchId = 0;
-    int nIndex = 0;      // 1, 2, ... in export order
-    QString qsKey;       // the export key
-    QString qsLabel;     // "1001 camera 1, 2026-03-02"
-    QString qsFileName;  // the MP4 file's name
-    QString qsPath;      // and its full path
+    int nIndex = 0;     // 1, 2, ... in export order
+    QString qsKey;      // the export key
+    QString qsLabel;    // "1001 camera 1, 2026-03-02"
+    QString qsFileName; // the MP4 file's name
+    QString qsPath;     // and its full path
 };
 
 // "[#######.............]  35%"

@@ -139,7 +139,9 @@ int RunScan(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (!ParseJobOptions(arguments, false, options, qsProblem))
         return UsageError("scan", qsProblem, AsksForJson(arguments), out, err);
     if (options.bHelp) {
-        out << CommandUsage("scan") << "\n" << kScanHelp << "\n" << OptionsHelp(ECommandKind::Scan) << "\n"
+        out << CommandUsage("scan") << "\n"
+            << kScanHelp << "\n"
+            << OptionsHelp(ECommandKind::Scan) << "\n"
             << kScanExitStatus;
         return kExitOk;
     }

@@ -17,7 +17,8 @@ const QString kTagMain = QStringLiteral("Main");
 } // namespace
 
 CWorkSession::CWorkSession(const QString& qsExportLocation, QObject* pParent)
-    : QObject(pParent), m_pManager(std::make_unique<CWorkManager>(qsExportLocation))
+    : QObject(pParent),
+      m_pManager(std::make_unique<CWorkManager>(qsExportLocation))
 {
     CWorkManager* pManager = m_pManager.get();
     // Nothing here asks the manager to quit; should it ever, the commands end on their own.
@@ -32,9 +33,8 @@ CWorkSession::CWorkSession(const QString& qsExportLocation, QObject* pParent)
             &CWorkSession::onVideosConvertedWithError);
     connect(pManager, qOverload<QString, QString, KcForms::KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm),
             this, &CWorkSession::onAnalyzeErrorsText);
-    connect(pManager,
-            qOverload<QString, QStringList, KcForms::KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm), this,
-            &CWorkSession::onAnalyzeErrorsList);
+    connect(pManager, qOverload<QString, QStringList, KcForms::KcUserDlgForm>(&CWorkManager::activateAnalyzeErrorsFrm),
+            this, &CWorkSession::onAnalyzeErrorsList);
     connect(pManager, &CWorkManager::jobStartFailed, this, &CWorkSession::onJobStartFailed);
     connect(pManager, &CWorkManager::fileError, this, &CWorkSession::onFileError);
     connect(pManager, &CWorkManager::fileWarning, this, &CWorkSession::onFileWarning);
@@ -43,9 +43,10 @@ CWorkSession::CWorkSession(const QString& qsExportLocation, QObject* pParent)
     connect(pManager, &CWorkManager::exportResults, this, &CWorkSession::onExportResults);
     connect(pManager, &CWorkManager::fragmentExportStarted, this, &CWorkSession::onFragmentStarted);
     connect(pManager, &CWorkManager::fragmentExportFinished, this, &CWorkSession::onFragmentFinished);
-    connect(pManager, &CWorkManager::fragmentExportOutcome, this, [this](ulong ulBatch, int nOutcome, QString qsReason) {
-        m_dayOutcomes.insert(ulBatch, SDayOutcome{nOutcome, qsReason});
-    });
+    connect(pManager, &CWorkManager::fragmentExportOutcome, this,
+            [this](ulong ulBatch, int nOutcome, QString qsReason) {
+                m_dayOutcomes.insert(ulBatch, SDayOutcome{nOutcome, qsReason});
+            });
 }
 
 CWorkSession::~CWorkSession() = default;
@@ -57,8 +58,9 @@ EJobOutcome CWorkSession::search(const QStringList& slPaths)
     if (m_bCancelRequested)
         return EJobOutcome::Cancelled;
     m_nFoundCount = 0;
-    KcLog::logWrite(KcLog::INFO, kTagMain,
-                    QStringLiteral("%1 file(s) or folder(s) given on the command line for searching").arg(slPaths.size()));
+    KcLog::logWrite(
+        KcLog::INFO, kTagMain,
+        QStringLiteral("%1 file(s) or folder(s) given on the command line for searching").arg(slPaths.size()));
     KcLog::logWrite(KcLog::INFO, kTagMain, QStringLiteral("Initiate .kelm files searching ..."));
     begin(EPhase::Searching);
     m_pManager->setSrcFilesAndFolders(slPaths);

@@ -28,9 +28,9 @@ struct SFileRecord {
     uint64_t fileSize = 0;
     double startTime = 0; // 0 = not set
     double endTime = 0;
-    std::wstring path;                 // the key of this record in SRecording::files
-    std::vector<uint32_t> audioParts;  // indexes into SRecording::audioParts, in order of creation
-    std::vector<uint32_t> videoParts;  // indexes into SRecording::videoParts, in order of creation
+    std::wstring path;                // the key of this record in SRecording::files
+    std::vector<uint32_t> audioParts; // indexes into SRecording::audioParts, in order of creation
+    std::vector<uint32_t> videoParts; // indexes into SRecording::videoParts, in order of creation
 };
 
 struct SRecording {

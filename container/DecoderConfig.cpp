@@ -61,8 +61,8 @@ bool DecodeBase64Lenient(const char* pText, size_t length, UtilsNameSpace::CFast
     uint8_t* pOut = out.Data();
     for (size_t g = 0; g < groups; ++g) {
         const char* pGroup = pText + g * 4;
-        const uint32_t bits = (Base64Value(pGroup[0]) << 18) | (Base64Value(pGroup[1]) << 12) |
-                              (Base64Value(pGroup[2]) << 6) | Base64Value(pGroup[3]);
+        const uint32_t bits = (Base64Value(pGroup[0]) << 18) | (Base64Value(pGroup[1]) << 12)
+                              | (Base64Value(pGroup[2]) << 6) | Base64Value(pGroup[3]);
         *pOut++ = uint8_t(bits >> 16);
         *pOut++ = uint8_t(bits >> 8);
         *pOut++ = uint8_t(bits);

@@ -14,11 +14,11 @@
 #include <thread>
 #include <utility>
 
+#include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <cstdio>
-#include <ctime>
 
 #include <unistd.h>
 
@@ -27,7 +27,7 @@ namespace UtilsNameSpace {
 namespace {
 
 constexpr uint64_t kMaxRequest = 0xFFFFFFFFull;
-constexpr uint32_t kFirstRetrySleep = 250;   // ms
+constexpr uint32_t kFirstRetrySleep = 250;    // ms
 constexpr uint32_t kRetrySleepBudget = 60000; // ms
 constexpr size_t kMaxDirectoryErrorLength = 255;
 
@@ -211,8 +211,7 @@ void SetOpenError(int errorNumber, const std::wstring& fullPath, SErrorInfo* pEr
         SetErrorInfo(pError, kErrAlreadyExists, prefix + L"' already exists");
         break;
     default:
-        SetErrorInfo(pError, kErrGeneral,
-                     prefix + L"' create or open error: " + GetSystemErrorText(errorNumber));
+        SetErrorInfo(pError, kErrGeneral, prefix + L"' create or open error: " + GetSystemErrorText(errorNumber));
         break;
     }
 }
@@ -245,12 +244,11 @@ ETransfer CheckTransfer(bool bOpen, uint64_t count, const wchar_t* pTooLarge, SE
 std::wstring FormatSystemErrorText(int errorNumber, const char* pSystemMessage, int lookupError)
 {
     if (!pSystemMessage || !*pSystemMessage) {
-        return L"Can't get system error message: FormatMessage(...) error code: " +
-               std::to_wstring(static_cast<unsigned long>(static_cast<uint32_t>(lookupError)));
+        return L"Can't get system error message: FormatMessage(...) error code: "
+               + std::to_wstring(static_cast<unsigned long>(static_cast<uint32_t>(lookupError)));
     }
     std::wstring message = Utf8ToWide(pSystemMessage);
-    while (!message.empty() &&
-           (message.back() == L'\r' || message.back() == L'\n' || message.back() == L'.'))
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L'.'))
         message.pop_back();
     return std::to_wstring(errorNumber) + L" " + message;
 }
@@ -302,16 +300,15 @@ bool CFile::Open(const std::wstring& fileName, int disposition, bool bReadWrite,
     }
     if (IsOpen()) {
         SetErrorInfo(pError, kErrAlreadyExists,
-                     L"Can't open the file '" + fileName + L"': object already holds the file '" +
-                         m_fullPath + L"'");
+                     L"Can't open the file '" + fileName + L"': object already holds the file '" + m_fullPath + L"'");
         return false;
     }
     int pathError = 0;
     const std::wstring fullPath = MakeFullPath(fileName, pathError);
     if (fullPath.empty()) {
         SetErrorInfo(pError, kErrSystemCall,
-                     L"GetFullPathName(pFileName, 0, NULL, NULL) error for the file name '" +
-                         fileName + L"': " + GetSystemErrorText(pathError));
+                     L"GetFullPathName(pFileName, 0, NULL, NULL) error for the file name '" + fileName + L"': "
+                         + GetSystemErrorText(pathError));
         return false;
     }
 
@@ -463,9 +460,8 @@ bool CFile::Read(void* pBuffer, uint64_t count, SErrorInfo* pError)
     uint64_t done = 0;
     // The system may return less than asked before the end of the file; keep reading.
     while (done < count) {
-        const int64_t result = RetryOnExhaustedResources([&]() -> int64_t {
-            return ::read(m_fd, pBytes + done, static_cast<size_t>(count - done));
-        });
+        const int64_t result = RetryOnExhaustedResources(
+            [&]() -> int64_t { return ::read(m_fd, pBytes + done, static_cast<size_t>(count - done)); });
         if (result < 0) {
             SetErrorInfo(pError, kErrSystemCall,
                          L"File '" + m_fullPath + L"' read error: " + GetSystemErrorText(errno));
@@ -494,9 +490,8 @@ bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, uint64_t& d
         int64_t result = -1;
         if (position <= kMaxPosition - done) {
             const off_t at = static_cast<off_t>(position + done);
-            result = RetryOnExhaustedResources([&]() -> int64_t {
-                return ::pread(m_fd, pBytes + done, static_cast<size_t>(count - done), at);
-            });
+            result = RetryOnExhaustedResources(
+                [&]() -> int64_t { return ::pread(m_fd, pBytes + done, static_cast<size_t>(count - done), at); });
             errorNumber = errno;
         }
         if (result < 0) {
@@ -531,23 +526,21 @@ bool CFile::ReadAt(uint64_t position, void* pBuffer, uint64_t count, SErrorInfo*
 
 bool CFile::Write(const void* pBuffer, uint64_t count, SErrorInfo* pError)
 {
-    const ETransfer transfer =
-        CheckTransfer(IsOpen(), count, L"Data size to write larger 0xFFFFFFFF bytes", pError);
+    const ETransfer transfer = CheckTransfer(IsOpen(), count, L"Data size to write larger 0xFFFFFFFF bytes", pError);
     if (transfer != ETransfer::Go)
         return transfer == ETransfer::Nothing;
     const auto* pBytes = static_cast<const unsigned char*>(pBuffer);
     uint64_t done = 0;
     // A short write is followed by another one, which reports why the rest did not fit.
     while (done < count) {
-        const int64_t result = RetryOnExhaustedResources([&]() -> int64_t {
-            return ::write(m_fd, pBytes + done, static_cast<size_t>(count - done));
-        });
+        const int64_t result = RetryOnExhaustedResources(
+            [&]() -> int64_t { return ::write(m_fd, pBytes + done, static_cast<size_t>(count - done)); });
         if (result < 0) {
             const int errorNumber = errno;
             if (IsStorageFull(errorNumber)) {
                 SetErrorInfo(pError, kErrStorageFull,
-                             L"File '" + m_fullPath + L"' write error: " +
-                                 L"Not enough space on storage device or file exceeds the file size limit");
+                             L"File '" + m_fullPath + L"' write error: "
+                                 + L"Not enough space on storage device or file exceeds the file size limit");
             } else {
                 SetErrorInfo(pError, kErrSystemCall,
                              L"File '" + m_fullPath + L"' write error: " + GetSystemErrorText(errorNumber));
@@ -556,8 +549,8 @@ bool CFile::Write(const void* pBuffer, uint64_t count, SErrorInfo* pError)
         }
         if (result == 0) {
             SetErrorInfo(pError, kErrSystemCall,
-                         L"Actual number of bytes written does not match with the requested for the file '" +
-                             m_fullPath + L"'");
+                         L"Actual number of bytes written does not match with the requested for the file '" + m_fullPath
+                             + L"'");
             return false;
         }
         done += static_cast<uint64_t>(result);
@@ -628,8 +621,8 @@ void SetPathError(int errorNumber, const std::wstring& what, SErrorInfo* pError)
     int32_t code = kErrSystemCall;
     if (errorNumber == ENOENT || errorNumber == ENOTDIR)
         code = kErrNotFound;
-    else if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS || errorNumber == EBUSY ||
-             errorNumber == EISDIR)
+    else if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS || errorNumber == EBUSY
+             || errorNumber == EISDIR)
         code = kErrAccessDenied;
     else if (IsStorageFull(errorNumber))
         code = kErrStorageFull;

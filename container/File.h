@@ -30,9 +30,9 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
 
     bool GetSize(uint64_t& size, SErrorInfo* pError) const;
-    bool Seek(uint64_t position, SErrorInfo* pError);          // absolute
-    bool Move(int64_t distance, SErrorInfo* pError);           // relative to the current position
-    bool Read(void* pBuffer, uint64_t count, SErrorInfo* pError);  // exactly count bytes or failure
+    bool Seek(uint64_t position, SErrorInfo* pError);             // absolute
+    bool Move(int64_t distance, SErrorInfo* pError);              // relative to the current position
+    bool Read(void* pBuffer, uint64_t count, SErrorInfo* pError); // exactly count bytes or failure
     // Positional reads: they neither use nor move the file position. The first reads up to count
     // bytes and stops early only at the end of the file; done tells how many arrived, also when a
     // failure came after some of them. The second reads exactly count bytes, failing as Read does.

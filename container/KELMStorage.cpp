@@ -25,7 +25,11 @@ CKELMStorage::IContentLoadEventSync* SharedContentLoadStub()
 // back at nothing however the load ends.
 class CProgressScope {
 public:
-    CProgressScope(SLoadProgress*& pSlot, SLoadProgress* pProgress) : m_pSlot(pSlot) { m_pSlot = pProgress; }
+    CProgressScope(SLoadProgress*& pSlot, SLoadProgress* pProgress)
+        : m_pSlot(pSlot)
+    {
+        m_pSlot = pProgress;
+    }
     ~CProgressScope() { m_pSlot = nullptr; }
     CProgressScope(const CProgressScope&) = delete;
     CProgressScope& operator=(const CProgressScope&) = delete;
@@ -79,7 +83,9 @@ bool CContentLoadKELMItemsReceiver::OnParseWarning(const SErrorInfo& warning)
 // ---- the storage
 
 CKELMStorage::CKELMStorage()
-    : m_contentLoadReceiver(this), m_pContentLoadEventSync(SharedContentLoadStub()), m_clock(SystemClockNow)
+    : m_contentLoadReceiver(this),
+      m_pContentLoadEventSync(SharedContentLoadStub()),
+      m_clock(SystemClockNow)
 {
 }
 
@@ -328,9 +334,10 @@ bool CKELMStorage::ReportLoadProgress(uint64_t position)
     // The speed is sampled at most once per clock second.
     const SClockTime now = Now();
     if (now.seconds != progress.lastSampleTime.seconds) {
-        const double elapsed = static_cast<double>(now.seconds - progress.lastSampleTime.seconds) +
-                               (static_cast<double>(now.milliseconds) -
-                                static_cast<double>(progress.lastSampleTime.milliseconds)) * 0.001;
+        const double elapsed =
+            static_cast<double>(now.seconds - progress.lastSampleTime.seconds)
+            + (static_cast<double>(now.milliseconds) - static_cast<double>(progress.lastSampleTime.milliseconds))
+                  * 0.001;
         // A clock that stepped back gives no rate; sampling starts again from here.
         if (elapsed > 0) {
             const double rate =

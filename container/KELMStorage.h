@@ -34,9 +34,9 @@ struct SRemainingTime {
 
 // One input path during a load; discarded afterwards.
 struct SFileEntry {
-    bool bUsed = false;       // the file contributed at least one media part
+    bool bUsed = false; // the file contributed at least one media part
     uint32_t inputIndex = 0;
-    uint64_t size = 0;        // 0 until the parser reports it
+    uint64_t size = 0; // 0 until the parser reports it
     std::wstring path;
 };
 
@@ -45,7 +45,7 @@ struct SLoadProgress {
     uint64_t estimatedTotalBytes = 0;
     uint64_t bytesAtLastSample = 0;
     uint64_t finishedFilesBytes = 0;
-    double speed = 0;                   // bytes per second; 0 = unknown
+    double speed = 0; // bytes per second; 0 = unknown
     SFileEntry* pCurrentEntry = nullptr;
     SClockTime lastSampleTime;
 };
@@ -53,7 +53,10 @@ struct SLoadProgress {
 // The parser receiver of content loading: file size, position and warnings of the current file.
 class CContentLoadKELMItemsReceiver : public CKELMItemsReceiverStub {
 public:
-    explicit CContentLoadKELMItemsReceiver(CKELMStorage* pStorage) : m_pStorage(pStorage) {}
+    explicit CContentLoadKELMItemsReceiver(CKELMStorage* pStorage)
+        : m_pStorage(pStorage)
+    {
+    }
 
     bool OnFileSize(uint64_t fileSize) override;
     bool OnPosition(uint64_t bytesConsumed) override;
@@ -75,8 +78,8 @@ public:
 
         virtual bool OnLoadStart() = 0;
         virtual bool OnLoadEnd() = 0;
-        virtual bool OnLoadProgress(uint64_t filePosition, uint64_t bytesDone, float filePercent,
-                                    float totalPercent, const SRemainingTime& remaining) = 0;
+        virtual bool OnLoadProgress(uint64_t filePosition, uint64_t bytesDone, float filePercent, float totalPercent,
+                                    const SRemainingTime& remaining) = 0;
         // entrySize is 0 on this first visit of the file.
         virtual bool OnFileStart(const std::wstring& path, uint32_t inputIndex, uint64_t entrySize) = 0;
         virtual bool OnFileDone(const std::wstring& path, uint32_t inputIndex) = 0;

@@ -21,52 +21,72 @@ namespace KELMNameSpace {
 
 using UtilsNameSpace::CFastDynArray;
 using UtilsNameSpace::CFile;
+using UtilsNameSpace::kErrBadData;
+using UtilsNameSpace::kErrGeneral;
+using UtilsNameSpace::kErrNotFound;
+using UtilsNameSpace::kErrNotSupported;
 using UtilsNameSpace::NarrowToWide;
 using UtilsNameSpace::PrefixErrorInfo;
 using UtilsNameSpace::SetCancelled;
 using UtilsNameSpace::SetErrorInfo;
 using UtilsNameSpace::SetOutOfMemory;
 using UtilsNameSpace::WideToNarrow;
-using UtilsNameSpace::kErrBadData;
-using UtilsNameSpace::kErrGeneral;
-using UtilsNameSpace::kErrNotFound;
-using UtilsNameSpace::kErrNotSupported;
 
 const wchar_t* AudioCodecName(uint32_t codec)
 {
     switch (codec) {
-    case ADTSAACAudio: return L"ADTSAACAudio";
-    case AudioAvCodec: return L"AudioAvCodec";
-    case MPEG2Audio: return L"MPEG2Audio";
-    case RawAACAudio: return L"RawAACAudio";
-    case RawPCMAudio: return L"RawPCMAudio";
-    case WavAudio: return L"WavAudio";
-    default: return L"Unknown audio codec";
+    case ADTSAACAudio:
+        return L"ADTSAACAudio";
+    case AudioAvCodec:
+        return L"AudioAvCodec";
+    case MPEG2Audio:
+        return L"MPEG2Audio";
+    case RawAACAudio:
+        return L"RawAACAudio";
+    case RawPCMAudio:
+        return L"RawPCMAudio";
+    case WavAudio:
+        return L"WavAudio";
+    default:
+        return L"Unknown audio codec";
     }
 }
 
 const wchar_t* VideoCodecName(uint32_t codec)
 {
     switch (codec) {
-    case AnnexBH264Video: return L"AnnexBH264Video";
-    case H264Video: return L"H264Video";
-    case MPEG2Video: return L"MPEG2Video";
-    case RawYUVPlanes: return L"RawYUVPlanes";
-    case VideoAvcodec: return L"VideoAvcodec";
-    default: return L"Unknown video codec";
+    case AnnexBH264Video:
+        return L"AnnexBH264Video";
+    case H264Video:
+        return L"H264Video";
+    case MPEG2Video:
+        return L"MPEG2Video";
+    case RawYUVPlanes:
+        return L"RawYUVPlanes";
+    case VideoAvcodec:
+        return L"VideoAvcodec";
+    default:
+        return L"Unknown video codec";
     }
 }
 
 const wchar_t* StreamKindName(uint32_t kind)
 {
     switch (kind) {
-    case StreamKindAudio: return L"Audio";
-    case StreamKindAux: return L"Aux";
-    case StreamKindMux: return L"Mux";
-    case StreamKindSignalling: return L"Signalling";
-    case StreamKindSubtitles: return L"Subtitles";
-    case StreamKindVideo: return L"Video";
-    default: return nullptr;
+    case StreamKindAudio:
+        return L"Audio";
+    case StreamKindAux:
+        return L"Aux";
+    case StreamKindMux:
+        return L"Mux";
+    case StreamKindSignalling:
+        return L"Signalling";
+    case StreamKindSubtitles:
+        return L"Subtitles";
+    case StreamKindVideo:
+        return L"Video";
+    default:
+        return nullptr;
     }
 }
 
@@ -96,31 +116,46 @@ std::wstring Decimal(int64_t value)
 AudioCodecId MapAudioCodec(int32_t escodec)
 {
     switch (escodec) {
-    case kelm::ADTSAACAudio: return ADTSAACAudio;
-    case kelm::AudioAvcodec: return AudioAvCodec;
-    case kelm::MPEG2Audio: return MPEG2Audio;
-    case kelm::RawAACAudio: return RawAACAudio;
-    case kelm::RawPCMAudio: return RawPCMAudio;
-    case kelm::WavAudio: return WavAudio;
-    default: return AudioCodecUnknown;
+    case kelm::ADTSAACAudio:
+        return ADTSAACAudio;
+    case kelm::AudioAvcodec:
+        return AudioAvCodec;
+    case kelm::MPEG2Audio:
+        return MPEG2Audio;
+    case kelm::RawAACAudio:
+        return RawAACAudio;
+    case kelm::RawPCMAudio:
+        return RawPCMAudio;
+    case kelm::WavAudio:
+        return WavAudio;
+    default:
+        return AudioCodecUnknown;
     }
 }
 
 VideoCodecId MapVideoCodec(int32_t escodec)
 {
     switch (escodec) {
-    case kelm::AnnexBH264Video: return AnnexBH264Video;
-    case kelm::H264Video: return H264Video;
-    case kelm::MPEG2Video: return MPEG2Video;
-    case kelm::RawYUVPlanes: return RawYUVPlanes;
-    case kelm::VideoAvcodec: return VideoAvcodec;
-    default: return VideoCodecUnknown;
+    case kelm::AnnexBH264Video:
+        return AnnexBH264Video;
+    case kelm::H264Video:
+        return H264Video;
+    case kelm::MPEG2Video:
+        return MPEG2Video;
+    case kelm::RawYUVPlanes:
+        return RawYUVPlanes;
+    case kelm::VideoAvcodec:
+        return VideoAvcodec;
+    default:
+        return VideoCodecUnknown;
     }
 }
 
 // A record that fails to parse is reported to the caller; protobuf's own complaint about it on
 // stderr would only clutter the console of a program that already reports the error.
-void DiscardProtobufLog(google::protobuf::LogLevel, const char*, int, const std::string&) {}
+void DiscardProtobufLog(google::protobuf::LogLevel, const char*, int, const std::string&)
+{
+}
 
 void QuietProtobufLog()
 {
@@ -227,8 +262,12 @@ class CContainerParse {
 public:
     CContainerParse(const std::wstring& filePath, bool bSkipPayloads, IKELMItemsReceiver& receiver,
                     std::vector<SStreamSummary>* pSummaries, SErrorInfo* pError, const SParseReading& reading)
-        : m_filePath(filePath), m_bSkipPayloads(bSkipPayloads), m_receiver(receiver),
-          m_pSummaries(pSummaries), m_pError(pError), m_blockSize(std::clamp<uint32_t>(reading.blockSize, 1, kMaxBlockSize)),
+        : m_filePath(filePath),
+          m_bSkipPayloads(bSkipPayloads),
+          m_receiver(receiver),
+          m_pSummaries(pSummaries),
+          m_pError(pError),
+          m_blockSize(std::clamp<uint32_t>(reading.blockSize, 1, kMaxBlockSize)),
           m_skipThreshold(reading.skipThreshold)
     {
     }
@@ -500,10 +539,10 @@ CContainerParse::EFlow CContainerParse::HandleES()
         const uint8_t* pConfig = m_config.Count() ? m_config.Data() : nullptr;
         if (pConfig)
             stream.decoderConfig.assign(pConfig, pConfig + m_config.Count());
-        bGoOn = bAudio ? m_receiver.OnAudioES(stream.esno, static_cast<AudioCodecId>(stream.codec), pConfig,
-                                              m_config.Count())
-                       : m_receiver.OnVideoES(stream.esno, static_cast<VideoCodecId>(stream.codec), pConfig,
-                                              m_config.Count());
+        bGoOn =
+            bAudio
+                ? m_receiver.OnAudioES(stream.esno, static_cast<AudioCodecId>(stream.codec), pConfig, m_config.Count())
+                : m_receiver.OnVideoES(stream.esno, static_cast<VideoCodecId>(stream.codec), pConfig, m_config.Count());
         break;
     }
     default:
@@ -744,8 +783,7 @@ bool ParseContainer(const std::wstring& filePath, bool bSkipPayloads, IKELMItems
 {
     static CKELMItemsReceiverStub sharedStub;
     QuietProtobufLog();
-    CContainerParse parse(filePath, bSkipPayloads, pReceiver ? *pReceiver : sharedStub, pSummaries, pError,
-                          reading);
+    CContainerParse parse(filePath, bSkipPayloads, pReceiver ? *pReceiver : sharedStub, pSummaries, pError, reading);
     return parse.Run();
 }
 

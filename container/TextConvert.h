@@ -10,7 +10,13 @@ std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);
 
 // The narrow/wide conversions of the engine; on this platform they are the UTF-8 ones.
-inline std::wstring NarrowToWide(const std::string& text) { return Utf8ToWide(text); }
-inline std::string WideToNarrow(const std::wstring& text) { return WideToUtf8(text); }
+inline std::wstring NarrowToWide(const std::string& text)
+{
+    return Utf8ToWide(text);
+}
+inline std::string WideToNarrow(const std::wstring& text)
+{
+    return WideToUtf8(text);
+}
 
 } // namespace UtilsNameSpace

@@ -174,8 +174,7 @@ bool CFileLogW::vprint(const wchar_t* format, va_list args)
 
     const QByteArray bytes = QString::fromWCharArray(m_formatBuffer.data(), int(length)).toUtf8();
     errno = 0;
-    if (!bytes.isEmpty()
-        && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pFile) != size_t(bytes.size())) {
+    if (!bytes.isEmpty() && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pFile) != size_t(bytes.size())) {
         m_lastError = errnoOr(EIO);
         std::clearerr(m_pFile); // let the next entry try again
         return false;
@@ -297,8 +296,7 @@ bool CFileLogW::moveTailToFront(int fd)
     for (uint64_t done = 0; done < keep;) {
         const uint64_t count = std::min(keep - done, kTrimChunkSize);
         errno = 0;
-        if (!readFullAt(fd, chunk.data(), count, cut + done)
-            || !writeFullAt(fd, chunk.data(), count, done)) {
+        if (!readFullAt(fd, chunk.data(), count, cut + done) || !writeFullAt(fd, chunk.data(), count, done)) {
             m_lastError = errnoOr(EIO);
             return false;
         }
@@ -332,11 +330,16 @@ QString& applicationLogPath()
 const wchar_t* levelName(LogLevel level)
 {
     switch (level) {
-    case TRACE: return L"TRACE";
-    case INFO: return L"INFO";
-    case WARNING: return L"WARNING";
-    case ERROR: return L"ERROR";
-    case FATAL: return L"FATAL";
+    case TRACE:
+        return L"TRACE";
+    case INFO:
+        return L"INFO";
+    case WARNING:
+        return L"WARNING";
+    case ERROR:
+        return L"ERROR";
+    case FATAL:
+        return L"FATAL";
     }
     return L"     ";
 }
@@ -382,8 +385,8 @@ void writeEntry(LogLevel level, const QString& qsTag, const QString& qsMessage, 
     const QTime time = now.time();
     log.print(L"[%.2lu.%.2lu.%lu %.2lu:%.2lu:%.2lu.%.3lu %-7ls %ls] ", (unsigned long)date.day(),
               (unsigned long)date.month(), (unsigned long)date.year(), (unsigned long)time.hour(),
-              (unsigned long)time.minute(), (unsigned long)time.second(), (unsigned long)time.msec(),
-              tag.c_str(), levelName(level));
+              (unsigned long)time.minute(), (unsigned long)time.second(), (unsigned long)time.msec(), tag.c_str(),
+              levelName(level));
     // The message is data, never a format: a "%" in a file name must not be interpreted.
     if (log.print(L"%ls", message.c_str()))
         log.print(L"\n");

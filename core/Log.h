@@ -74,8 +74,7 @@ constexpr uint32_t kLogSizeCap = 768u * 1024u * 1024u;
 
 // The application log: one per process, used from the GUI thread only.
 // On failure qsError receives a translated sentence naming the file and the system's reason.
-bool logOpen(const QString& qsPath, QString& qsError, uint32_t keepSize = kLogKeepSize,
-             uint32_t sizeCap = kLogSizeCap);
+bool logOpen(const QString& qsPath, QString& qsError, uint32_t keepSize = kLogKeepSize, uint32_t sizeCap = kLogSizeCap);
 bool logClose();
 QString logFilePath(); // empty while the log is closed
 

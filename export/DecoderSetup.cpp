@@ -13,7 +13,10 @@ constexpr uint8_t kNalSequenceParameterSet = 7;
 constexpr uint8_t kNalPictureParameterSet = 8;
 constexpr size_t kNalLengthSize = 4;
 
-uint16_t ReadBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t ReadBe16(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 uint32_t ReadBe32(const uint8_t* p)
 {
@@ -133,8 +136,19 @@ bool SkipScalingList(CBitReader& reader, int size)
 bool HasChromaFormat(uint32_t profile)
 {
     switch (profile) {
-    case 100: case 110: case 122: case 244: case 44: case 83:
-    case 86: case 118: case 128: case 138: case 139: case 134: case 135:
+    case 100:
+    case 110:
+    case 122:
+    case 244:
+    case 44:
+    case 83:
+    case 86:
+    case 118:
+    case 128:
+    case 138:
+    case 139:
+    case 134:
+    case 135:
         return true;
     default:
         return false;
@@ -144,7 +158,7 @@ bool HasChromaFormat(uint32_t profile)
 int AacSampleRate(CBitReader& reader)
 {
     static const int kRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                                 22050, 16000, 12000, 11025, 8000, 7350};
+                                 22050, 16000, 12000, 11025, 8000,  7350};
     const uint32_t index = reader.Bits(4);
     if (index == 15)
         return static_cast<int>(reader.Bits(24));
@@ -241,8 +255,8 @@ bool ReadPictureSize(const uint8_t* pSps, size_t size, int& width, int& height)
             return false;
         if (chromaFormat == 3)
             bSeparateColourPlanes = reader.Bit() != 0;
-        reader.Ue(); // bit_depth_luma_minus8
-        reader.Ue(); // bit_depth_chroma_minus8
+        reader.Ue();  // bit_depth_luma_minus8
+        reader.Ue();  // bit_depth_chroma_minus8
         reader.Bit(); // qpprime_y_zero_transform_bypass_flag
         if (reader.Bit()) {
             const int lists = chromaFormat != 3 ? 8 : 12;
@@ -316,8 +330,18 @@ bool ReadAacConfig(const uint8_t* pConfig, size_t size, SAacConfig& config)
         frameLength = 2048;
     }
     switch (objectType) {
-    case 1: case 2: case 3: case 4: case 6: case 7:
-    case 17: case 19: case 20: case 21: case 22: case 23:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 6:
+    case 7:
+    case 17:
+    case 19:
+    case 20:
+    case 21:
+    case 22:
+    case 23:
         if (reader.Bit()) // frameLengthFlag of the GASpecificConfig
             frameLength = frameLength / 1024 * 960;
         break;

@@ -31,9 +31,9 @@ bool ReadPictureSize(const uint8_t* pSps, size_t size, int& width, int& height);
 
 // What an MPEG-4 AudioSpecificConfig says about the decoded stream.
 struct SAacConfig {
-    int sampleRate = 0;   // output rate (the SBR rate for explicitly signalled HE-AAC)
-    int channels = 0;     // 0 when the layout is in a program config element
-    int frameLength = 0;  // samples per frame at sampleRate
+    int sampleRate = 0;  // output rate (the SBR rate for explicitly signalled HE-AAC)
+    int channels = 0;    // 0 when the layout is in a program config element
+    int frameLength = 0; // samples per frame at sampleRate
 };
 bool ReadAacConfig(const uint8_t* pConfig, size_t size, SAacConfig& config);
 

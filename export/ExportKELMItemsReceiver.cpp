@@ -1,6 +1,5 @@
 #include "export/ExportKELMItemsReceiver.h"
 
-
 namespace KELMNameSpace {
 
 bool CExportKELMItemsReceiver::OnStreamTag(const std::wstring& srid, const std::wstring& subSourceKey)
@@ -8,14 +7,12 @@ bool CExportKELMItemsReceiver::OnStreamTag(const std::wstring& srid, const std::
     return m_pStorage->ExportStreamContext(srid, subSourceKey);
 }
 
-bool CExportKELMItemsReceiver::OnAudioES(int32_t esno, AudioCodecId codec, const uint8_t* pConfig,
-                                         uint32_t configSize)
+bool CExportKELMItemsReceiver::OnAudioES(int32_t esno, AudioCodecId codec, const uint8_t* pConfig, uint32_t configSize)
 {
     return m_pStorage->ExportAudioES(esno, codec, pConfig, configSize);
 }
 
-bool CExportKELMItemsReceiver::OnVideoES(int32_t esno, VideoCodecId codec, const uint8_t* pConfig,
-                                         uint32_t configSize)
+bool CExportKELMItemsReceiver::OnVideoES(int32_t esno, VideoCodecId codec, const uint8_t* pConfig, uint32_t configSize)
 {
     return m_pStorage->ExportVideoES(esno, codec, pConfig, configSize);
 }

@@ -8,7 +8,10 @@ namespace KELMNameSpace {
 // writer, positions to the progress report, warnings to the run's file warnings. Made by each run.
 class CExportKELMItemsReceiver : public CKELMItemsReceiverStub {
 public:
-    explicit CExportKELMItemsReceiver(CKELMExport* pStorage) : m_pStorage(pStorage) {}
+    explicit CExportKELMItemsReceiver(CKELMExport* pStorage)
+        : m_pStorage(pStorage)
+    {
+    }
 
     bool OnStreamTag(const std::wstring& srid, const std::wstring& subSourceKey) override;
     bool OnAudioES(int32_t esno, AudioCodecId codec, const uint8_t* pConfig, uint32_t configSize) override;

@@ -2,8 +2,8 @@
 // cover each day, the size estimate and the target file name.
 #include "export/KELMExport.h"
 
-#include "export/FileSystemName.h"
 #include "container/TextConvert.h"
+#include "export/FileSystemName.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,8 +31,8 @@ constexpr double kClipStep = 0.001;
 bool ToCalendar(double seconds, std::tm& fields)
 {
     // Checked in double first: converting an out-of-range double to an integer is undefined.
-    if (!std::isfinite(seconds) || seconds <= static_cast<double>(std::numeric_limits<time_t>::min()) ||
-        seconds >= static_cast<double>(std::numeric_limits<time_t>::max()))
+    if (!std::isfinite(seconds) || seconds <= static_cast<double>(std::numeric_limits<time_t>::min())
+        || seconds >= static_cast<double>(std::numeric_limits<time_t>::max()))
         return false;
     const time_t whole = static_cast<time_t>(seconds); // truncated, as the day and name rules want
     return gmtime_r(&whole, &fields) != nullptr;
@@ -40,9 +40,8 @@ bool ToCalendar(double seconds, std::tm& fields)
 
 // Clips one list of a file's parts to [spanStart, spanEnd] and appends the kept copies.
 // Returns whether a part was kept; frames and bytes of every kept part are added whole.
-bool ClipParts(const std::vector<uint32_t>& partIndexes, const std::vector<SMediaPart>& recordingParts,
-               double offset, double spanStart, double spanEnd, std::vector<SMediaPart>& kept, uint64_t& frames,
-               uint64_t& bytes)
+bool ClipParts(const std::vector<uint32_t>& partIndexes, const std::vector<SMediaPart>& recordingParts, double offset,
+               double spanStart, double spanEnd, std::vector<SMediaPart>& kept, uint64_t& frames, uint64_t& bytes)
 {
     bool bKept = false;
     double previousEnd = 0;
@@ -108,17 +107,19 @@ bool CKELMExport::GetDefaultUTCTimeToLocalTimeOffset(double& offsetSeconds, SErr
 }
 
 bool CKELMExport::MakeTargetFileName(const std::wstring& srid, const std::wstring& displayNumber,
-                                      double StartLocalTimeInSec, double EndLocalTimeInSec, std::wstring& name,
-                                      SErrorInfo* pError)
+                                     double StartLocalTimeInSec, double EndLocalTimeInSec, std::wstring& name,
+                                     SErrorInfo* pError)
 {
     std::tm start{};
     if (!ToCalendar(StartLocalTimeInSec, start)) {
-        SetErrorInfo(pError, UtilsNameSpace::kErrInvalidArgument, L"Can't convert StartLocalTimeInSec to calendar format)");
+        SetErrorInfo(pError, UtilsNameSpace::kErrInvalidArgument,
+                     L"Can't convert StartLocalTimeInSec to calendar format)");
         return false;
     }
     std::tm end{};
     if (!ToCalendar(std::ceil(EndLocalTimeInSec / 60.0) * 60.0, end)) {
-        SetErrorInfo(pError, UtilsNameSpace::kErrInvalidArgument, L"Can't convert EndLocalTimeInSec to calendar format)");
+        SetErrorInfo(pError, UtilsNameSpace::kErrInvalidArgument,
+                     L"Can't convert EndLocalTimeInSec to calendar format)");
         return false;
     }
 
@@ -146,7 +147,7 @@ bool CKELMExport::MakeTargetFileName(const std::wstring& srid, const std::wstrin
 }
 
 bool CKELMExport::PrepareExportFragments(const SExportRequest& request, std::vector<SExportFragment>* pFragments,
-                                          uint32_t* pBatchId, SErrorInfo* pError)
+                                         uint32_t* pBatchId, SErrorInfo* pError)
 {
     if (!IsContentLoaded()) {
         SetErrorInfo(pError, UtilsNameSpace::kErrNotOpen, L"Content not loaded");

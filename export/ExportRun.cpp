@@ -41,7 +41,8 @@ public:
 // Makes the run's state reachable for its duration, and unreachable however the run ends.
 class CExportRunScope {
 public:
-    CExportRunScope(SExportRun*& pSlot, SExportRun* pRun) : m_pSlot(pSlot)
+    CExportRunScope(SExportRun*& pSlot, SExportRun* pRun)
+        : m_pSlot(pSlot)
     {
         m_pSlot = pRun;
         g_exportThread = std::this_thread::get_id();
@@ -168,9 +169,9 @@ bool CKELMExport::ReportExportProgress(uint64_t position)
     // The rate is sampled at most once per clock second.
     const SClockTime now = Now();
     if (now.seconds != state.lastRateSample.seconds) {
-        const double elapsed = static_cast<double>(now.seconds - state.lastRateSample.seconds) +
-                               (static_cast<double>(now.milliseconds) -
-                                static_cast<double>(state.lastRateSample.milliseconds)) * 0.001;
+        const double elapsed =
+            static_cast<double>(now.seconds - state.lastRateSample.seconds)
+            + (static_cast<double>(now.milliseconds) - static_cast<double>(state.lastRateSample.milliseconds)) * 0.001;
         // A clock that stepped back gives no rate; sampling starts again from here.
         if (elapsed > 0) {
             const double sample =
@@ -201,8 +202,7 @@ bool CKELMExport::ReportExportProgress(uint64_t position)
     const float batchPercent = Percent(batchDone, state.batchEstimatedTotal);
 
     return m_pExportEventSync->OnExportProgress(position, filePercent, state.batchId, batchDone, batchPercent,
-                                                *pTargetName, targetSize, targetPercent, done, totalPercent,
-                                                remaining);
+                                                *pTargetName, targetSize, targetPercent, done, totalPercent, remaining);
 }
 
 bool CKELMExport::ExportFileWarning(const SErrorInfo& warning)

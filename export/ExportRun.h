@@ -15,7 +15,10 @@ namespace KELMNameSpace {
 // The state of one export run, owned by the run and reached from the export object while it lasts:
 // the batch being written, its streams, the progress, and the target.
 struct SExportRun {
-    explicit SExportRun(CKELMExport::IExportEventSync& eventSync) : target(eventSync) {}
+    explicit SExportRun(CKELMExport::IExportEventSync& eventSync)
+        : target(eventSync)
+    {
+    }
 
     uint32_t batchId = 0;
     // The batch's camera; the descriptions and units of other cameras' stream contexts are skipped.
@@ -30,7 +33,7 @@ struct SExportRun {
     uint64_t bytesAtLastRateSample = 0;
     uint64_t completedFilesBytes = 0;
     uint64_t totalBytes = 0;
-    double rate = 0; // bytes per second; 0 = unknown
+    double rate = 0;                     // bytes per second; 0 = unknown
     uint64_t batchClosedTargetsSize = 0; // sizes of this batch's targets already closed
     SClockTime lastRateSample;
 

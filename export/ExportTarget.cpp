@@ -2,8 +2,8 @@
 // its publication or deletion, and the library's log output while it is written.
 #include "export/ExportTarget.h"
 
-#include "export/DecoderSetup.h"
 #include "container/File.h"
+#include "export/DecoderSetup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -104,8 +104,8 @@ bool CExportTarget::ReportError(const SErrorInfo& error)
 
 int64_t CExportTarget::TickOf(double localTime) const
 {
-    return m_clockOriginTick +
-           static_cast<int64_t>(std::floor((localTime - m_clockOriginTime) * kMp4TicksPerSecond + kTickRounding));
+    return m_clockOriginTick
+           + static_cast<int64_t>(std::floor((localTime - m_clockOriginTime) * kMp4TicksPerSecond + kTickRounding));
 }
 
 // The end of what the target holds: the latest sample plus the interval before it, over both
@@ -347,7 +347,8 @@ bool CExportTarget::Close(bool bReport)
     }
     if (!m_bFailed && m_audioFrames == 0 && m_videoFrames == 0) {
         if (bReporting) {
-            SetErrorInfo(&error, UtilsNameSpace::kErrEndOfFile, L"Zero number of audio and video frames in the target file");
+            SetErrorInfo(&error, UtilsNameSpace::kErrEndOfFile,
+                         L"Zero number of audio and video frames in the target file");
             if (!ReportError(error)) {
                 bResult = false;
                 bReporting = false;
@@ -376,8 +377,7 @@ bool CExportTarget::Close(bool bReport)
     return bResult;
 }
 
-bool CExportTarget::Publish(const std::wstring& partialPath, const std::wstring& path, bool& bReporting,
-                            bool& bResult)
+bool CExportTarget::Publish(const std::wstring& partialPath, const std::wstring& path, bool& bReporting, bool& bResult)
 {
     SErrorInfo error;
     // File managers sort by this time: the day's last frame, not the moment of the export.

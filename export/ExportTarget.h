@@ -28,7 +28,10 @@ struct STrackTicks {
 // that no file without its index is left. Every operation answers whether the run goes on.
 class CExportTarget {
 public:
-    explicit CExportTarget(CKELMExport::IExportEventSync& eventSync) : m_eventSync(eventSync) {}
+    explicit CExportTarget(CKELMExport::IExportEventSync& eventSync)
+        : m_eventSync(eventSync)
+    {
+    }
     ~CExportTarget();
     CExportTarget(const CExportTarget&) = delete;
     CExportTarget& operator=(const CExportTarget&) = delete;

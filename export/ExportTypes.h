@@ -23,8 +23,8 @@ struct SExportRequest {
 // One future MP4 file: one local day of one request that has media.
 struct SExportFragment {
     uint64_t estimatedSize = 0;
-    double endTime = 0;     // end of the last clipped file span
-    double startTime = 0;   // start of the first clipped file span; 0 until a file contributes
+    double endTime = 0;   // end of the last clipped file span
+    double startTime = 0; // start of the first clipped file span; 0 until a file contributes
     double windowEnd = 0;
     double windowStart = 0;
     std::vector<SMediaPart> audioParts; // copies clipped to the window, local times

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "export/ExportTypes.h"
 #include "container/KELMStorage.h"
+#include "export/ExportTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -25,7 +25,7 @@ public:
 
     // The name is UTF-8. Any other mode fails with code 13 "Unknown open mode".
     bool Open(const std::string& fileName, int mode);
-    bool Seek(uint64_t position); // absolute
+    bool Seek(uint64_t position);                    // absolute
     bool Read(void* pBuffer, uint64_t count);        // the full count or failure
     bool Write(const void* pBuffer, uint64_t count); // the full count or failure
     bool GetSize(uint64_t& size);

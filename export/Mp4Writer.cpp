@@ -73,13 +73,15 @@ std::string Iso8601Utc(double utcSeconds)
         return std::string();
     char text[64];
     const size_t length = std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S", &fields);
-    const int microseconds =
-        std::min(999999, static_cast<int>((utcSeconds - static_cast<double>(whole)) * 1e6));
+    const int microseconds = std::min(999999, static_cast<int>((utcSeconds - static_cast<double>(whole)) * 1e6));
     std::snprintf(text + length, sizeof(text) - length, ".%06dZ", std::max(0, microseconds));
     return text;
 }
 
-const wchar_t* TrackName(EMp4Track track) { return track == EMp4Track::Video ? L"Video" : L"Audio"; }
+const wchar_t* TrackName(EMp4Track track)
+{
+    return track == EMp4Track::Video ? L"Video" : L"Audio";
+}
 
 // ---- I/O through the file provider ----
 
@@ -163,8 +165,8 @@ void LogCallback(void* /*pClass*/, int level, const char* pFormat, va_list argum
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     const bool bError = level <= AV_LOG_ERROR;
-    pSink->OnLibraryLog(bError, (bError ? L"libavformat error: " : L"libavformat warning: ") +
-                                    UtilsNameSpace::Utf8ToWide(text));
+    pSink->OnLibraryLog(bError, (bError ? L"libavformat error: " : L"libavformat warning: ")
+                                    + UtilsNameSpace::Utf8ToWide(text));
 }
 
 // Extradata must be allocated by the library and padded for its readers.
@@ -186,8 +188,8 @@ bool SetExtradata(AVCodecParameters& parameters, const uint8_t* pData, size_t si
 std::vector<uint8_t> BuildAvcC(const std::vector<uint8_t>& firstSps, const ParameterSetList& sequenceSets,
                                const ParameterSetList& pictureSets)
 {
-    std::vector<uint8_t> avcC = {1, firstSps[1], firstSps[2], firstSps[3], 0xFC | 3,
-                                 static_cast<uint8_t>(0xE0 | sequenceSets.size())};
+    std::vector<uint8_t> avcC = {1,           firstSps[1], firstSps[2],
+                                 firstSps[3], 0xFC | 3,    static_cast<uint8_t>(0xE0 | sequenceSets.size())};
     auto append = [&avcC](const std::vector<uint8_t>& set) {
         avcC.push_back(static_cast<uint8_t>(set.size() >> 8));
         avcC.push_back(static_cast<uint8_t>(set.size()));
@@ -203,7 +205,10 @@ std::vector<uint8_t> BuildAvcC(const std::vector<uint8_t>& firstSps, const Param
 
 } // namespace
 
-void CMp4Writer::SFormatContextDeleter::operator()(AVFormatContext* p) const { avformat_free_context(p); }
+void CMp4Writer::SFormatContextDeleter::operator()(AVFormatContext* p) const
+{
+    avformat_free_context(p);
+}
 
 void CMp4Writer::SIoContextDeleter::operator()(AVIOContext* p) const
 {
@@ -213,11 +218,20 @@ void CMp4Writer::SIoContextDeleter::operator()(AVIOContext* p) const
     avio_context_free(&p);
 }
 
-void CMp4Writer::SPacketDeleter::operator()(AVPacket* p) const { av_packet_free(&p); }
+void CMp4Writer::SPacketDeleter::operator()(AVPacket* p) const
+{
+    av_packet_free(&p);
+}
 
-CMp4Writer::CMp4Writer(CMp4FileProvider& provider) : m_provider(provider) {}
+CMp4Writer::CMp4Writer(CMp4FileProvider& provider)
+    : m_provider(provider)
+{
+}
 
-CMp4Writer::~CMp4Writer() { Abort(); }
+CMp4Writer::~CMp4Writer()
+{
+    Abort();
+}
 
 void CMp4Writer::LibraryFailure(const wchar_t* pContext, SErrorInfo* pError)
 {
@@ -271,9 +285,9 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
         return false;
     }
     auto* pBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    AVIOContext* pIo = pBuffer ? avio_alloc_context(pBuffer, kIoBufferSize, 1, &m_provider, ReadPacket,
-                                                    WritePacket, SeekPacket)
-                               : nullptr;
+    AVIOContext* pIo =
+        pBuffer ? avio_alloc_context(pBuffer, kIoBufferSize, 1, &m_provider, ReadPacket, WritePacket, SeekPacket)
+                : nullptr;
     if (!pIo) {
         av_free(pBuffer);
         LibraryFailure(kContext, pError);
@@ -318,8 +332,8 @@ bool CMp4Writer::AddVideoTrack(const ParameterSetList& sequenceParameterSets,
     const wchar_t* const kContext = L"Video track creation error";
     if (!CanAddTrack(EMp4Track::Video, kContext, pError))
         return false;
-    if (sequenceParameterSets.size() > kMaxSequenceParameterSets ||
-        pictureParameterSets.size() > kMaxPictureParameterSets) {
+    if (sequenceParameterSets.size() > kMaxSequenceParameterSets
+        || pictureParameterSets.size() > kMaxPictureParameterSets) {
         SetErrorInfo(pError, UtilsNameSpace::kErrBadData, std::wstring(kContext) + L": too many parameter sets");
         return false;
     }
@@ -436,8 +450,7 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
     // The index goes in front of the media data, so that a player can start before it has read
     // the whole file: into room kept for it when the sample counts are known, else by a second
     // pass at close.
-    const uint64_t reserve =
-        m_expectedVideoSamples != 0 || m_expectedAudioSamples != 0 ? IndexBound(true) : 0;
+    const uint64_t reserve = m_expectedVideoSamples != 0 || m_expectedAudioSamples != 0 ? IndexBound(true) : 0;
     if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX))
         av_dict_set_int(&pOptions, "moov_size", static_cast<int64_t>(reserve), 0);
     else
@@ -489,8 +502,8 @@ uint64_t CMp4Writer::IndexBound(bool bExpected) const
                             : m_expectedAudioSamples * kReserveAudioSampleBytes;
             continue;
         }
-        bound += track.samples * kIndexSizeEntryBytes + (track.intervalRuns + 1) * kIndexTimeEntryBytes +
-                 track.chunks * offsetBytes + (track.chunkTableEntries + 1) * kIndexChunkEntryBytes;
+        bound += track.samples * kIndexSizeEntryBytes + (track.intervalRuns + 1) * kIndexTimeEntryBytes
+                 + track.chunks * offsetBytes + (track.chunkTableEntries + 1) * kIndexChunkEntryBytes;
         if (bVideo)
             bound += track.syncSamples * kIndexSyncEntryBytes;
     }
@@ -513,8 +526,8 @@ bool CMp4Writer::MarkReservedRoom()
     bool bMarked = false;
     if (std::memcmp(head + 4, "ftyp", 4) == 0 && typeBoxSize + m_reservedIndexSize + kFreeBoxHeaderBytes <= end) {
         const uint32_t size = static_cast<uint32_t>(m_reservedIndexSize);
-        const uint8_t freeBox[8] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
-                                    'f', 'r', 'e', 'e'};
+        const uint8_t freeBox[8] = {
+            uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 'f', 'r', 'e', 'e'};
         bMarked = m_provider.Seek(typeBoxSize) && m_provider.Write(freeBox, sizeof(freeBox));
     }
     return m_provider.Seek(end) && bMarked;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "export/DecoderSetup.h"
 #include "container/ErrorInfo.h"
+#include "export/DecoderSetup.h"
 #include "export/Mp4FileProvider.h"
 
 #include <cstddef>
@@ -41,8 +41,8 @@ public:
     bool Create(const std::wstring& path, UtilsNameSpace::SErrorInfo* pError);
     // Picture size comes from the first readable sequence parameter set; the sets form the avcC.
     // "Video track creation error".
-    bool AddVideoTrack(const ParameterSetList& sequenceParameterSets,
-                       const ParameterSetList& pictureParameterSets, UtilsNameSpace::SErrorInfo* pError);
+    bool AddVideoTrack(const ParameterSetList& sequenceParameterSets, const ParameterSetList& pictureParameterSets,
+                       UtilsNameSpace::SErrorInfo* pError);
     // The AudioSpecificConfig gives the sample rate and channels. "Audio track creation error",
     // "Audio decoder configuration set error".
     bool AddAudioTrack(const uint8_t* pConfig, size_t configSize, UtilsNameSpace::SErrorInfo* pError);
@@ -77,9 +77,15 @@ public:
     // The close had to make the second pass because the kept room was too small.
     bool UsedSecondPass() const { return m_bUsedSecondPass; }
 
-    struct SFormatContextDeleter { void operator()(AVFormatContext* p) const; };
-    struct SIoContextDeleter { void operator()(AVIOContext* p) const; };
-    struct SPacketDeleter { void operator()(AVPacket* p) const; };
+    struct SFormatContextDeleter {
+        void operator()(AVFormatContext* p) const;
+    };
+    struct SIoContextDeleter {
+        void operator()(AVIOContext* p) const;
+    };
+    struct SPacketDeleter {
+        void operator()(AVPacket* p) const;
+    };
 
 private:
     struct STrack {
@@ -134,7 +140,7 @@ private:
     uint64_t m_reservedIndexSize = 0;
     bool m_bReservedRoomMarked = false;
     bool m_bUsedSecondPass = false;
-    int m_lastTrack = -1; // of the sample written last
+    int m_lastTrack = -1;                   // of the sample written last
     UtilsNameSpace::SErrorInfo m_fileError; // the first file error of the current target
 };
 

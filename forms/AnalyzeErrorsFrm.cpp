@@ -18,9 +18,9 @@ const QString kBlackListHead = QStringLiteral(
     "<html><head><meta name=\"qrichtext\" content=\"1\" /><style type=\"text/css\">\n"
     "p, li { white-space: pre-wrap; }\n"
     "</style></head><body style=\" font-family:'Arial'; font-size:12pt; font-weight:400; font-style:normal;\">\n");
-const QString kBlackListEntry = QStringLiteral(
-    "<p align=\"center\" style=\" margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px;"
-    " -qt-block-indent:0; text-indent:0px;\">%1</p>\n");
+const QString kBlackListEntry =
+    QStringLiteral("<p align=\"center\" style=\" margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px;"
+                   " -qt-block-indent:0; text-indent:0px;\">%1</p>\n");
 // A file with its reason: the name right-aligned against the middle, the reason greyed beside it.
 const QString kReasonsTableHead = QStringLiteral("<table align=\"center\" cellspacing=\"0\" cellpadding=\"3\">\n");
 const QString kReasonsTableRow = QStringLiteral(
@@ -31,8 +31,8 @@ const QString kBlackListTail = QStringLiteral("</body></html>");
 } // namespace
 
 CAnalyzeErrorsFrm::CAnalyzeErrorsFrm(QWidget* pParent)
-    : QDialog(pParent)
-    , m_ui(std::make_unique<Ui::kelmCnvrAnalyzeErrorsFrm>())
+    : QDialog(pParent),
+      m_ui(std::make_unique<Ui::kelmCnvrAnalyzeErrorsFrm>())
 {
     Look::initResources();
     m_ui->setupUi(this);

@@ -10,8 +10,8 @@
 namespace KcForms {
 
 CAnalyzeFilesFrm::CAnalyzeFilesFrm(QWidget* pParent)
-    : QDialog(pParent)
-    , m_ui(std::make_unique<Ui::kelmCnvrAnalyzeFrm>())
+    : QDialog(pParent),
+      m_ui(std::make_unique<Ui::kelmCnvrAnalyzeFrm>())
 {
     Look::initResources();
     m_ui->setupUi(this);

@@ -1,11 +1,11 @@
 #include "forms/DateVisualPane.h"
 
-#include "forms/DateVisualPaneCenter.h"
-#include "forms/DateVisualPaneTimeLine.h"
-#include "workers/DayTimeline.h"
-#include "forms/Look.h"
 #include "core/DisplayText.h"
 #include "core/TimeUtil.h"
+#include "forms/DateVisualPaneCenter.h"
+#include "forms/DateVisualPaneTimeLine.h"
+#include "forms/Look.h"
+#include "workers/DayTimeline.h"
 
 #include <QDateTime>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "forms/DateVisualPaneCenter.h"
 
-#include "forms/DateVisualPaneTimeLine.h"
 #include "core/DisplayText.h"
+#include "forms/DateVisualPaneTimeLine.h"
 #include "forms/Look.h"
 
 #include <QLabel>
@@ -10,8 +10,8 @@
 namespace KcForms {
 
 CDateVisualPaneCenter::CDateVisualPaneCenter(QWidget* pParent)
-    : QFrame(pParent)
-    , m_dateLocale(QLocale::Russian, QLocale::AnyCountry)
+    : QFrame(pParent),
+      m_dateLocale(QLocale::Russian, QLocale::AnyCountry)
 {
     setObjectName(QStringLiteral("plate_main"));
 
@@ -78,8 +78,9 @@ void CDateVisualPaneCenter::setPlateEnabled(bool bEnabled)
 QString CDateVisualPaneCenter::lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds)
 {
     return QStringLiteral("<html>") + tr("Lost:") + QStringLiteral(" <font color=#") + Look::kLostTimeRgbHex
-        + QStringLiteral(">") + KcCore::CDisplayText::duration(ullLostSeconds, false) + QStringLiteral("</font> ") + tr("from")
-        + QStringLiteral(" ") + KcCore::CDisplayText::duration(ullSpanSeconds, true) + QStringLiteral("</html>");
+           + QStringLiteral(">") + KcCore::CDisplayText::duration(ullLostSeconds, false) + QStringLiteral("</font> ")
+           + tr("from") + QStringLiteral(" ") + KcCore::CDisplayText::duration(ullSpanSeconds, true)
+           + QStringLiteral("</html>");
 }
 
 } // namespace KcForms

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
-#include <QStyle>
 #include <QStringList>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QVariant>
 #include <QWidget>
@@ -46,8 +46,8 @@ QString primaryButton(int radius, const QColor& fill, bool bSolid)
                           "QPushButton:focus { %4 }\n"
                           "QPushButton:hover, QPushButton:hover:focus { %5 color: white; border-color: %6; }\n"
                           "QPushButton:disabled { %1 color: %7; border-color: %7; }\n")
-        .arg(normalFill, rgb(Colour::Accent), QString::number(radius), focusFill, hoverFill,
-             rgb(Colour::AccentHovered), rgb(Colour::DisabledAccent));
+        .arg(normalFill, rgb(Colour::Accent), QString::number(radius), focusFill, hoverFill, rgb(Colour::AccentHovered),
+             rgb(Colour::DisabledAccent));
 }
 
 QString thinProgressBar(const QColor& surrounding, const QColor& track)
@@ -62,12 +62,13 @@ QString thinProgressBar(const QColor& surrounding, const QColor& track)
 QString scrollBar(bool bMinimumHandle)
 {
     const QString minimum = bMinimumHandle ? QStringLiteral(" min-height: 20px;") : QString();
-    return QStringLiteral("QScrollBar:vertical { width: 9px; background: %1; margin: 0px; border: none; }\n"
-                          "QScrollBar::handle:vertical { background: %2; width: 9px;%3 }\n"
-                          "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
-                          " { height: 0px; width: 0px; border: none; background: none; }\n"
-                          "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical { height: 0px; width: 0px; }\n"
-                          "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }\n")
+    return QStringLiteral(
+               "QScrollBar:vertical { width: 9px; background: %1; margin: 0px; border: none; }\n"
+               "QScrollBar::handle:vertical { background: %2; width: 9px;%3 }\n"
+               "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
+               " { height: 0px; width: 0px; border: none; background: none; }\n"
+               "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical { height: 0px; width: 0px; }\n"
+               "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }\n")
         .arg(rgb(Colour::PageBackground), rgb(Colour::ScrollHandle), minimum);
 }
 
@@ -199,10 +200,9 @@ QString styleSheet(Style style, const QString& qsObjectName)
                               "QToolButton:checked, QToolButton:pressed { padding: 0px; border: none; }\n");
     case Style::DetailsText:
         return QStringLiteral("QTextEdit { color: white; background-color: %1; border: none; }\n").arg(page)
-            + scrollBar(true);
+               + scrollBar(true);
     case Style::ScrollArea:
-        return QStringLiteral("QWidget#%1 { background-color: %2; }\n").arg(qsObjectName, page)
-            + scrollBar(false);
+        return QStringLiteral("QWidget#%1 { background-color: %2; }\n").arg(qsObjectName, page) + scrollBar(false);
 
     case Style::StatusInfoText:
         return QStringLiteral("QLabel { color: white; background: %1; background-color: %1; }\n").arg(band);
@@ -225,21 +225,20 @@ QString styleSheet(Style style, const QString& qsObjectName)
     case Style::TimeZoneLabel:
         return label(QStringLiteral("13px"), Qt::white);
     case Style::TimeZoneCombo:
-        return QStringLiteral(
-                   "QComboBox { font: 13px \"%1\"; color: white; background-color: %2;"
-                   " border: 1px solid %3; border-radius: 2px; padding-left: 6px; }\n"
-                   "QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: top right;"
-                   " width: 30px; border: none; }\n"
-                   "QComboBox::down-arrow { image: url(%4); width: 19px; height: 15px;"
-                   " position: relative; right: 7px; bottom: 2px; }\n"
-                   "QComboBox::down-arrow:on { right: 5px; bottom: 0px; }\n")
+        return QStringLiteral("QComboBox { font: 13px \"%1\"; color: white; background-color: %2;"
+                              " border: 1px solid %3; border-radius: 2px; padding-left: 6px; }\n"
+                              "QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: top right;"
+                              " width: 30px; border: none; }\n"
+                              "QComboBox::down-arrow { image: url(%4); width: 19px; height: 15px;"
+                              " position: relative; right: 7px; bottom: 2px; }\n"
+                              "QComboBox::down-arrow:on { right: 5px; bottom: 0px; }\n")
             .arg(kFamily, page, rgb(Colour::Accent), Image::ComboDownArrow);
     case Style::TimeZoneList:
         return QStringLiteral("QAbstractItemView { font: 13px \"%1\"; color: white; background-color: %2;"
                               " selection-background-color: %3; selection-color: white; border: 1px solid %4;"
                               " outline: 0px; }\n")
                    .arg(kFamily, page, rgb(Colour::PlateFill), rgb(Colour::Accent))
-            + scrollBar(false);
+               + scrollBar(false);
 
     case Style::PaneDeleteButton:
         return QStringLiteral("QPushButton { font: bold 12px \"%1\"; background-color: white; color: rgb(200,200,200);"
@@ -271,8 +270,8 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return label(QStringLiteral("9px"), Colour::SecondaryText, Colour::SecondaryTextDisabled);
     case Style::PlateReady:
         return plate(qsObjectName, Colour::PlateFill, 1, Colour::PlateFill)
-            + QStringLiteral("QFrame#%1:disabled { background-color: %2; border: 2px solid %3; }\n")
-                  .arg(qsObjectName, page, rgb(Colour::NeutralBorder));
+               + QStringLiteral("QFrame#%1:disabled { background-color: %2; border: 2px solid %3; }\n")
+                     .arg(qsObjectName, page, rgb(Colour::NeutralBorder));
     case Style::PlateNotExported:
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::NeutralBorder);
     case Style::PlateExported:
@@ -281,7 +280,7 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ErrorRed);
     case Style::DatePanesContents:
         return styleSheet(Style::PageBackground, qsObjectName) + datePaneStyleSheet() + cameraHeaderStyleSheet()
-            + plateLooksStyleSheet();
+               + plateLooksStyleSheet();
     }
     return QString();
 }
@@ -306,7 +305,7 @@ QString scopedStyleSheet(Style style, const QString& qsObjectName)
             while (nTypeEnd < qsTrimmed.size() && qsTrimmed.at(nTypeEnd).isLetterOrNumber())
                 ++nTypeEnd;
             qsSelector = QLatin1Char(' ') + qsTrimmed.left(nTypeEnd) + QLatin1Char('#') + qsObjectName
-                + qsTrimmed.mid(nTypeEnd) + QLatin1Char(' ');
+                         + qsTrimmed.mid(nTypeEnd) + QLatin1Char(' ');
         }
         qsLine = slSelectors.join(QLatin1Char(',')).trimmed() + QLatin1Char(' ') + qsLine.mid(nBrace);
     }
@@ -321,8 +320,8 @@ QString plateLooksStyleSheet()
         const QString qsSelector = QStringLiteral("QFrame#") + qsName;
         QString qsSheet;
         for (const Style style : kPlateLooks) {
-            const QString qsScoped
-                = qsSelector + QStringLiteral("[%1=\"%2\"]").arg(QLatin1String(kPlateLookProperty)).arg(int(style));
+            const QString qsScoped =
+                qsSelector + QStringLiteral("[%1=\"%2\"]").arg(QLatin1String(kPlateLookProperty)).arg(int(style));
             qsSheet += styleSheet(style, qsName).replace(qsSelector, qsScoped);
         }
         return qsSheet;
@@ -368,8 +367,8 @@ const QString& datePaneStyleSheet()
 const QString& cameraHeaderStyleSheet()
 {
     static const QString s_qsSheet = styleSheet(Style::HeaderFrame, QStringLiteral("CSridVisualHeader"))
-        + scopedStyleSheet(Style::HeaderText, QStringLiteral("lbHdrText"))
-        + scopedStyleSheet(Style::HeaderLine, QStringLiteral("lbHdrLineDecor"));
+                                     + scopedStyleSheet(Style::HeaderText, QStringLiteral("lbHdrText"))
+                                     + scopedStyleSheet(Style::HeaderLine, QStringLiteral("lbHdrLineDecor"));
     return s_qsSheet;
 }
 

@@ -75,17 +75,17 @@ void setFont(QWidget* pWidget, Font role);
 // Named style sheets. Sheets that are set on a container name it by object name, so they never
 // leak into the children.
 enum class Style {
-    PageBackground,       // the dialog or widget on rgb(33,33,33)
-    StartBackground,      // border image :/frm/startBg
-    DroppingBackground,   // border image :/frm/droppingBg
-    StatusPane,           // frame or widget on rgb(48,48,48)
-    StatusPaneSolid,      // the same with a solid background (videos-found panes)
-    StatusLabel,          // label on a solid rgb(48,48,48)
-    SupportPrompt,        // grey support text
-    SupportAddress,       // turquoise address
-    TitleText,            // white large titles and messages
-    FormatComment,        // the format note under the start prompt
-    Counter,              // the found-files counter
+    PageBackground,     // the dialog or widget on rgb(33,33,33)
+    StartBackground,    // border image :/frm/startBg
+    DroppingBackground, // border image :/frm/droppingBg
+    StatusPane,         // frame or widget on rgb(48,48,48)
+    StatusPaneSolid,    // the same with a solid background (videos-found panes)
+    StatusLabel,        // label on a solid rgb(48,48,48)
+    SupportPrompt,      // grey support text
+    SupportAddress,     // turquoise address
+    TitleText,          // white large titles and messages
+    FormatComment,      // the format note under the start prompt
+    Counter,            // the found-files counter
     LargePrimaryButton,
     LargePrimaryButtonSolid,
     SmallPrimaryButtonOnPage,
@@ -97,9 +97,9 @@ enum class Style {
     DetailsText,
     ScrollArea,
     // Videos-found form.
-    StatusInfoText,     // location, size and export error texts on the status band
-    ProgressMessage,    // the export progress line
-    InfoSeparator,      // the thin bar right of the export error text
+    StatusInfoText,  // location, size and export error texts on the status band
+    ProgressMessage, // the export progress line
+    InfoSeparator,   // the thin bar right of the export error text
     // Camera header row.
     HeaderFrame,
     HeaderText,

@@ -13,7 +13,7 @@ namespace PageKeys {
 inline bool isEnter(const QKeyEvent* pEvent)
 {
     return (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter)
-        && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+           && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
 inline bool isPlain(const QKeyEvent* pEvent, int nKey)

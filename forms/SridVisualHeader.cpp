@@ -6,8 +6,8 @@
 namespace KcForms {
 
 CSridVisualHeader::CSridVisualHeader(QWidget* pParent, const QString& qsText)
-    : QFrame(pParent)
-    , m_ui(std::make_unique<Ui::CSridVisualHeader>())
+    : QFrame(pParent),
+      m_ui(std::make_unique<Ui::CSridVisualHeader>())
 {
     m_ui->setupUi(this);
     m_ui->lbHdrText->setText(qsText);

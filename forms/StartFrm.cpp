@@ -1,7 +1,7 @@
 #include "forms/StartFrm.h"
 
-#include "forms/FolderDialog.h"
 #include "core/Log.h"
+#include "forms/FolderDialog.h"
 #include "forms/Look.h"
 #include "forms/PageKeys.h"
 #include "forms/Support.h"
@@ -10,10 +10,10 @@
 #include <algorithm>
 
 #include <QDragEnterEvent>
-#include <QLabel>
 #include <QDragLeaveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMimeData>
 #include <QUrl>
 
@@ -24,8 +24,8 @@ const QString kLogTag = QStringLiteral("Main");
 }
 
 CStartFrm::CStartFrm(QWidget* pParent)
-    : QDialog(pParent)
-    , m_ui(std::make_unique<Ui::kelmCnvrStartFrm>())
+    : QDialog(pParent),
+      m_ui(std::make_unique<Ui::kelmCnvrStartFrm>())
 {
     Look::initResources();
     m_ui->setupUi(this);
@@ -92,8 +92,9 @@ void CStartFrm::onBrowseClicked()
     if (dialog.exec() == QDialog::Accepted) {
         const QStringList slSelected = dialog.selectedFiles();
         if (!slSelected.isEmpty()) {
-            KcLog::logWrite(KcLog::INFO, kLogTag,
-                            QStringLiteral("%1 folder selected by user for searching via File dialog").arg(slSelected.first()));
+            KcLog::logWrite(
+                KcLog::INFO, kLogTag,
+                QStringLiteral("%1 folder selected by user for searching via File dialog").arg(slSelected.first()));
             FolderDialog::setLastFolder(slSelected.first());
             handOver(slSelected);
         }

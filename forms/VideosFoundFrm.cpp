@@ -1,17 +1,17 @@
 #include "forms/VideosFoundFrm.h"
 
-#include "forms/DateVisualPane.h"
 #include "container/ErrorInfo.h"
-#include "forms/FolderDialog.h"
-#include "core/Log.h"
-#include "forms/PageKeys.h"
-#include "forms/Look.h"
 #include "core/DisplayText.h"
-#include "forms/SridVisualHeader.h"
-#include "workers/WorkManager.h"
-#include "forms/Support.h"
+#include "core/Log.h"
 #include "core/TimeUtil.h"
+#include "forms/DateVisualPane.h"
+#include "forms/FolderDialog.h"
+#include "forms/Look.h"
+#include "forms/PageKeys.h"
+#include "forms/SridVisualHeader.h"
+#include "forms/Support.h"
 #include "ui_VideosFoundFrm.h"
+#include "workers/WorkManager.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -84,10 +84,10 @@ QString volumeText(const QString& qsRootPath)
 } // namespace
 
 CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pParent)
-    : QDialog(pParent)
-    , m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>())
-    , m_manager(manager)
-    , m_qsDefaultLocation(manager.exportLocation())
+    : QDialog(pParent),
+      m_ui(std::make_unique<Ui::kelmCnvrVideosFoundFrm>()),
+      m_manager(manager),
+      m_qsDefaultLocation(manager.exportLocation())
 {
     Look::initResources();
     m_ui->setupUi(this);
@@ -152,7 +152,7 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pPar
     m_ui->datePanesScrollArea->setFocusPolicy(Qt::ClickFocus);
 
     connect(m_ui->datePanesScrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this,
-        &CVideosFoundFrm::followMouseAfterScroll);
+            &CVideosFoundFrm::followMouseAfterScroll);
     connect(m_ui->lbLocationInfo, &QLabel::linkActivated, this, &CVideosFoundFrm::onLinkActivated);
     connect(m_ui->pbCreateVideo, &QPushButton::clicked, this, &CVideosFoundFrm::onExport);
     connect(m_ui->tbCancel, &QToolButton::clicked, this, &CVideosFoundFrm::onCancelClicked);
@@ -228,7 +228,7 @@ bool CVideosFoundFrm::initVisualArea()
         buildVisualArea();
     else
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Error while initializing visual area: %1").arg(m_manager.lastLogError()));
+                       QStringLiteral("Error while initializing visual area: %1").arg(m_manager.lastLogError()));
 
     // Undo the wait cursor of a caller (the time zone change); the error box wants the arrow.
     if (QApplication::overrideCursor())
@@ -414,10 +414,10 @@ void CVideosFoundFrm::addDatePane(const KcWorkers::SExportEntry& entry)
 void CVideosFoundFrm::updateLocationInfo()
 {
     const QFont linkFont = Look::font(Look::Font::StatusLink);
-    const QString qsLink
-        = QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none; font-weight:%3;\">%4</a>")
-              .arg(kLocationLink, Look::Colour::Link.name(), QString::number(Look::kStatusLinkWeight),
-                  QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Select another location"));
+    const QString qsLink =
+        QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none; font-weight:%3;\">%4</a>")
+            .arg(kLocationLink, Look::Colour::Link.name(), QString::number(Look::kStatusLinkWeight),
+                 QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Select another location"));
     const QString qsTemplate = QStringLiteral(
         "<html><head/><body style=\" font-family:'%1'; font-size:%2pt;\"><p style=\" margin:0px;\">%3%4</p>"
         "</body></html>");
@@ -427,9 +427,10 @@ void CVideosFoundFrm::updateLocationInfo()
     QLabel* pLabel = m_ui->lbLocationInfo;
     if (m_manager.exportLocation() == m_qsDefaultLocation) {
         pLabel->setToolTip(QString());
-        pLabel->setText(qsTemplate.arg(qsFamily, qsSize,
+        pLabel->setText(qsTemplate.arg(
+            qsFamily, qsSize,
             QCoreApplication::translate("kelmCnvrVideosFoundFrm",
-                "MP4-files will be created on Desktop in &quot;Converted&quot; folder. <br />"),
+                                        "MP4-files will be created on Desktop in &quot;Converted&quot; folder. <br />"),
             qsLink));
         return;
     }
@@ -447,9 +448,10 @@ void CVideosFoundFrm::updateLocationInfo()
         qsShown.replace(std::max(0, qsShown.size() / 2 - 1), 3, QStringLiteral("..."));
     pLabel->setToolTip(bShortened ? m_manager.exportLocation() : QString());
 
-    const QString qsMessage = QCoreApplication::translate(
-        "kelmCnvrVideosFoundFrm", "MP4-files will be created in &quot;Converted&quot; folder: <br />%3 <br />")
-                                  .arg(qsShown.toHtmlEscaped());
+    const QString qsMessage =
+        QCoreApplication::translate("kelmCnvrVideosFoundFrm",
+                                    "MP4-files will be created in &quot;Converted&quot; folder: <br />%3 <br />")
+            .arg(qsShown.toHtmlEscaped());
     pLabel->setText(qsTemplate.arg(qsFamily, qsSize, qsMessage, qsLink));
 }
 
@@ -471,11 +473,11 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
         m_ui->lbExclamation->show();
         m_ui->lbSizeInfo->setText(
             sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1").arg(qsSizeText),
-                QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Failed to access<br />target path")));
+                           QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Failed to access<br />target path")));
         m_ui->pbCreateVideo->setEnabled(false);
         logWrite(KcLog::WARNING, kLogTag,
-            QStringLiteral("The failed to access the target export path, just was selected by user: %1")
-                .arg(m_manager.exportLocation()));
+                 QStringLiteral("The failed to access the target export path, just was selected by user: %1")
+                     .arg(m_manager.exportLocation()));
         return;
     }
 
@@ -485,20 +487,21 @@ void CVideosFoundFrm::updateSizeInfo(quint64 ullSize)
         m_ui->lbExclamation->hide();
         m_ui->lbSizeInfo->setText(
             sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1").arg(qsSizeText),
-                QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Available on %2 %3")
-                    .arg(qsVolume, qsAvailableText)));
+                           QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Available on %2 %3")
+                               .arg(qsVolume, qsAvailableText)));
         m_ui->pbCreateVideo->setEnabled(ullSize != 0);
         return;
     }
 
     m_ui->lbExclamation->show();
-    m_ui->lbSizeInfo->setText(sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of disk space"),
-        QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1<br />Available on %2 %3")
-            .arg(qsSizeText, qsVolume, qsAvailableText)));
+    m_ui->lbSizeInfo->setText(
+        sizeParagraphs(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Out of disk space"),
+                       QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Size on disk: %1<br />Available on %2 %3")
+                           .arg(qsSizeText, qsVolume, qsAvailableText)));
     m_ui->pbCreateVideo->setEnabled(false);
     logWrite(KcLog::WARNING, kLogTag,
-        QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
-            .arg(qsSizeText, qsAvailableText));
+             QStringLiteral("The size of content to be exported (%1) exceeds the available disk spaace (%2)")
+                 .arg(qsSizeText, qsAvailableText));
 }
 
 // ---- the user's choices
@@ -570,7 +573,7 @@ void CVideosFoundFrm::applyPendingTimeZone()
     KcTime::CTimeUtil::setSelectedTimeZone(qtmNewZone);
     if (!m_manager.redetectExportParameters()) {
         logWriteSpaced(KcLog::FATAL, kLogTag,
-            QStringLiteral("Error after timezone has changed: %1").arg(m_manager.lastLogError()));
+                       QStringLiteral("Error after timezone has changed: %1").arg(m_manager.lastLogError()));
         if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
         reportError(m_manager.lastError());
@@ -581,7 +584,8 @@ void CVideosFoundFrm::applyPendingTimeZone()
 
 void CVideosFoundFrm::reportError(const QString& qsErrText)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelm Converter"),
+    QMessageBox box(
+        QMessageBox::Critical, QStringLiteral("Kelm Converter"),
         QCoreApplication::translate("kelmCnvrVideosFoundFrm", "An error occured: %1. Please, contact support.")
             .arg(qsErrText),
         QMessageBox::Ok);
@@ -721,8 +725,8 @@ void CVideosFoundFrm::onRestartClicked()
 
 void CVideosFoundFrm::onCancelAndRestart()
 {
-    logWrite(
-        KcLog::INFO, kLogTag, QStringLiteral("Cancel (return to the beginning) button clicked on 'Videos Found' form"));
+    logWrite(KcLog::INFO, kLogTag,
+             QStringLiteral("Cancel (return to the beginning) button clicked on 'Videos Found' form"));
     emit activateStartFrm();
 }
 
@@ -739,8 +743,8 @@ void CVideosFoundFrm::onExportingStarted()
     logWrite(KcLog::INFO, kLogTag, QStringLiteral("Export started OK"));
 }
 
-void CVideosFoundFrm::onExportingProgress(
-    int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal, double)
+void CVideosFoundFrm::onExportingProgress(int nPercent, ulong ulFragmentID, ulong ulFragmentPercent,
+                                          ulong ulFragmentsTotal, double)
 {
     if (ulFragmentsTotal < 2)
         m_ui->lbProgressMsg->setText(QCoreApplication::translate("kelmCnvrVideosFoundFrm", "Creating videofile..."));
@@ -792,7 +796,7 @@ void CVideosFoundFrm::onExportingResults(ulong ulNumExported, ulong ulNumTotal)
     m_ulExportedCount = ulNumExported;
     m_ulPaneCount = ulNumTotal;
     logWrite(KcLog::INFO, kLogTag,
-        QStringLiteral("Export results: %1 of %2 videos exported").arg(ulNumExported).arg(ulNumTotal));
+             QStringLiteral("Export results: %1 of %2 videos exported").arg(ulNumExported).arg(ulNumTotal));
 }
 
 void CVideosFoundFrm::setPaneState(ulong ulBatchId, int nState)

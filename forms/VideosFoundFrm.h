@@ -95,8 +95,8 @@ public slots:
     void onExportingResults(ulong ulNumExported, ulong ulNumTotal);
     void onFragmentExportingStarted(ulong ulFragmentID);
     void onFragmentExportingFinished(ulong ulFragmentID);
-    void onExportingProgress(
-        int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal, double fEstimatedTime);
+    void onExportingProgress(int nPercent, ulong ulFragmentID, ulong ulFragmentPercent, ulong ulFragmentsTotal,
+                             double fEstimatedTime);
     void onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode);
     void onFileError(ulong ulFragmentID, QString qsFileName, QString qsError, int nCode);
     // nOutcome: the work manager's DayOutcome; a day that is missing or incomplete shows as failed.

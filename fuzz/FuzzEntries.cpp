@@ -1,11 +1,11 @@
 #include "FuzzEntries.h"
 
 #include "container/DecoderConfig.h"
-#include "export/DecoderSetup.h"
 #include "container/FastDynArray.h"
-#include "export/KELMExport.h"
 #include "container/KelmParser.h"
 #include "container/TextConvert.h"
+#include "export/DecoderSetup.h"
+#include "export/KELMExport.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -91,7 +91,9 @@ void WriteWholeFile(const std::string& path, const uint8_t* pData, size_t size)
 class CCheckingReceiver : public KELMNameSpace::IKELMItemsReceiver {
 public:
     CCheckingReceiver(uint64_t fileSize, bool bSkipPayloads, unsigned stopAt)
-        : m_fileSize(fileSize), m_bSkipPayloads(bSkipPayloads), m_stopAt(stopAt)
+        : m_fileSize(fileSize),
+          m_bSkipPayloads(bSkipPayloads),
+          m_stopAt(stopAt)
     {
     }
 
@@ -205,8 +207,8 @@ void RunContainerParse(const uint8_t* pData, size_t size)
     CCheckingReceiver receiver(size - 1, bSkipPayloads, stopAt);
     std::vector<KELMNameSpace::SStreamSummary> summaries;
     SErrorInfo error;
-    const bool bParsed = KELMNameSpace::ParseContainer(UtilsNameSpace::NarrowToWide(path), bSkipPayloads,
-                                                       &receiver, &summaries, &error);
+    const bool bParsed =
+        KELMNameSpace::ParseContainer(UtilsNameSpace::NarrowToWide(path), bSkipPayloads, &receiver, &summaries, &error);
 
     Require(receiver.PositionSeen() || receiver.Stopped(), "the start position is reported");
     if (bParsed) {
@@ -408,8 +410,7 @@ bool LoadAndPrepare(const uint8_t* pData, size_t size, const CScratchFolder& fol
                 Require(fragment.windowEnd - fragment.windowStart < 86400, "a day is shorter than a day");
                 Require(fragment.startTime >= fragment.windowStart && fragment.endTime <= fragment.windowEnd,
                         "a day's media lies inside its window");
-                Require(!fragment.targetFileName.empty()
-                            && fragment.targetFileName.find(L'/') == std::wstring::npos
+                Require(!fragment.targetFileName.empty() && fragment.targetFileName.find(L'/') == std::wstring::npos
                             && fragment.targetFileName.find(L'\0') == std::wstring::npos,
                         "a target name is one file name");
                 Require(!fragment.videoParts.empty() || !fragment.audioParts.empty(), "a day has media");

@@ -28,7 +28,10 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint8_t kReadPayloads = 0;
 constexpr uint8_t kSkipPayloads = 1;
 constexpr uint8_t kRecorderName = 2;
-constexpr uint8_t StopAt(uint8_t call) { return uint8_t(call << 2); }
+constexpr uint8_t StopAt(uint8_t call)
+{
+    return uint8_t(call << 2);
+}
 
 // Choice bytes of the decoder targets.
 constexpr uint8_t kExtractConfig = 0;
@@ -102,8 +105,7 @@ void ContainerSeeds(const fs::path& folder, const fs::path& scratch)
     rec.srid = "CAM1";
     rec.startUtc = KcTest::UtcSeconds(2026, 3, 1, 12, 0, 0);
     rec.endUtc = rec.startUtc + 0.2;
-    SaveContainer(folder, scratch, "good-recording", kReadPayloads,
-                  [&](CKelmWriter& w) { w.WriteRecording(rec); });
+    SaveContainer(folder, scratch, "good-recording", kReadPayloads, [&](CKelmWriter& w) { w.WriteRecording(rec); });
     SaveContainer(folder, scratch, "good-recording-skipped", kSkipPayloads,
                   [&](CKelmWriter& w) { w.WriteRecording(rec); });
     KcTest::SRecordingOptions millis = rec;
@@ -161,9 +163,8 @@ void ContainerSeeds(const fs::path& folder, const fs::path& scratch)
         w.WriteAudioES(2);
         w.WriteUnit(2, 900000, Bytes{0x21, 0x10});
     });
-    SaveContainer(folder, scratch, "timebase-raw-values", kReadPayloads, [](CKelmWriter& w) {
-        w.WriteStreamWithRawTimebase(3);
-    });
+    SaveContainer(folder, scratch, "timebase-raw-values", kReadPayloads,
+                  [](CKelmWriter& w) { w.WriteStreamWithRawTimebase(3); });
     SaveContainer(folder, scratch, "two-contexts", kReadPayloads, [](CKelmWriter& w) {
         Start(w);
         w.WriteFinished();
@@ -239,8 +240,7 @@ void DecoderConfigSeeds(const fs::path& folder)
     Save(folder, "video-es-info", kExtractConfig, KcTest::VideoEsInfo());
     Save(folder, "audio-es-info", kExtractConfig, KcTest::AudioEsInfo());
     Save(folder, "empty-config", kExtractConfig, KcTest::DecoderConfigInfo({}));
-    Save(folder, "letter-case-and-blanks", kExtractConfig,
-         "{\"DecoderConfig\":\"Binary-DataXXX: \tAAA=AAAA \"}");
+    Save(folder, "letter-case-and-blanks", kExtractConfig, "{\"DecoderConfig\":\"Binary-DataXXX: \tAAA=AAAA \"}");
     Save(folder, "no-closing-quote", kExtractConfig, "\"decoderConfig\":\"binary-dataXXX:AAA");
     Save(folder, "member-missing", kExtractConfig, "{\"decoderConfig\":\"binary-data:AAAA\"}");
     Save(folder, "base64-avcc", kBase64, KcTest::EncodeBase64(sample.avcC));

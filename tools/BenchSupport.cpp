@@ -30,8 +30,9 @@ void Usage(const char* pProgram, const char* pOptionsText)
     std::exit(2);
 }
 
-void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
-                  const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag)
+void ParseOptions(
+    int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
+    const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

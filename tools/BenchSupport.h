@@ -18,8 +18,8 @@ struct SOptions {
     int runs = 3;
     std::string dir;
     bool bKeep = false;
-    bool bCold = false;     // drop the page cache before every timed run (root only)
-    std::string kelmconv;   // the command-line program; defaults to the one of this build
+    bool bCold = false;   // drop the page cache before every timed run (root only)
+    std::string kelmconv; // the command-line program; defaults to the one of this build
 };
 
 struct STimes {
@@ -38,8 +38,9 @@ struct STimes {
 // value through nextValue. An unknown argument, a missing value, a count below one or --cold
 // without root ends the program through Usage. The folder defaults to "kc-" + the benchmark's name
 // in the temporary folder.
-void ParseOptions(int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
-                  const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag);
+void ParseOptions(
+    int argc, char** argv, const char* pBenchName, const char* pOptionsText, SOptions& options,
+    const std::function<bool(const std::string&, const std::function<std::string()>& nextValue)>& extraFlag);
 
 double Seconds(std::chrono::steady_clock::duration duration);
 
@@ -71,12 +72,12 @@ SIoCounters ReadIoCounters(const std::string& path);
 // What one run of a whole program cost, from the kernel's accounting of the process.
 struct SProcessRun {
     double seconds = 0;
-    uint64_t readCalls = 0;    // syscr: read-like system calls (read, pread, ...)
-    uint64_t writeCalls = 0;   // syscw
-    uint64_t bytesRead = 0;    // rchar: through those calls, cached or not
-    uint64_t bytesWritten = 0; // wchar
+    uint64_t readCalls = 0;     // syscr: read-like system calls (read, pread, ...)
+    uint64_t writeCalls = 0;    // syscw
+    uint64_t bytesRead = 0;     // rchar: through those calls, cached or not
+    uint64_t bytesWritten = 0;  // wchar
     uint64_t diskBytesRead = 0; // read_bytes: what had to come from the storage
-    double peakMiB = 0;        // peak resident size
+    double peakMiB = 0;         // peak resident size
 };
 
 struct SProcessTimes {

@@ -5,19 +5,19 @@
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
 // sizes (the writer's 320x240 loop grown by filler data to about 4 Mbit/s of video at 25 fps,
-// plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an MPEG-TS with ffmpeg (so that
-// both sides carry the same packets), then reports the best and median of R runs (default 3) of
-// the export in this process, of a whole "kelmconv convert" (scan and export), of
-// "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one warm-up run
+// plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an MPEG-TS with ffmpeg (so
+// that both sides carry the same packets), then reports the best and median of R runs (default 3) of the export in this
+// process, of a whole "kelmconv convert" (scan and export), of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm
+// files, each after one warm-up run
 // (--cold: with the page cache dropped before every run instead, root only), with the system
 // calls, bytes and peak resident memory of each program. Goals: convert at most half of ffmpeg's
 // time and 4 times cp's, at most one write call per MiB written; memory that does not grow with
 // the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
 
 #include "BenchSupport.h"
-#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "container/TextConvert.h"
+#include "export/KELMExport.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -31,9 +31,9 @@ namespace fs = std::filesystem;
 using KcBench::Measure;
 using KcBench::MiB;
 using KcBench::PrintProcessRow;
-using KcBench::SProcessTimes;
 using KcBench::Quote;
 using KcBench::RunShell;
+using KcBench::SProcessTimes;
 using KcBench::STimes;
 
 namespace {
@@ -50,11 +50,11 @@ SOptions ParseOptions(int argc, char** argv)
     SOptions options;
     KcBench::ParseOptions(argc, argv, kBenchName, kOptionsText, options,
                           [&](const std::string& arg, const std::function<std::string()>&) {
-        if (arg != "--sample")
-            return false;
-        options.bSample = true;
-        return true;
-    });
+                              if (arg != "--sample")
+                                  return false;
+                              options.bSample = true;
+                              return true;
+                          });
     // A recording longer than a day would be cut into several files.
     if (options.minutes > 1440)
         KcBench::Usage(argv[0], kOptionsText);
@@ -152,8 +152,8 @@ int main(int argc, char** argv)
     request.displayNumber = L"1";
     request.targetDirectory = UtilsNameSpace::Utf8ToWide(options.dir + "/out/");
     std::vector<KELMNameSpace::SExportFragment> fragments;
-    if (!storage.LoadContent(paths, &error) || !storage.SetUTCTimeToLocalTimeOffset(0, &error) ||
-        !storage.PrepareExportFragments(request, &fragments, nullptr, &error) || fragments.size() != 1) {
+    if (!storage.LoadContent(paths, &error) || !storage.SetUTCTimeToLocalTimeOffset(0, &error)
+        || !storage.PrepareExportFragments(request, &fragments, nullptr, &error) || fragments.size() != 1) {
         std::wcerr << L"bench-export: preparation failed " << error.code << L": " << error.message << L"\n";
         return 1;
     }
@@ -208,7 +208,8 @@ int main(int argc, char** argv)
     const double ffmpegRatio = convertRun.times.best / ffmpegRun.times.best;
     const double cpRatio = convertRun.times.best / cpRun.times.best;
     const double writesPerMiB = static_cast<double>(convertRun.last.writeCalls) / MiB(convertedBytes);
-    std::printf("convert / ffmpeg: %.2f (goal: at most 0.5)  %s\n", ffmpegRatio, ffmpegRatio <= 0.5 ? "met" : "NOT MET");
+    std::printf("convert / ffmpeg: %.2f (goal: at most 0.5)  %s\n", ffmpegRatio,
+                ffmpegRatio <= 0.5 ? "met" : "NOT MET");
     std::printf("convert / cp:     %.2f (goal: at most 4)    %s\n", cpRatio, cpRatio <= 4.0 ? "met" : "NOT MET");
     std::printf("convert writes:   %.2f per MiB of MP4 (%.1f MiB; goal: at most 1)  %s\n", writesPerMiB,
                 MiB(convertedBytes), writesPerMiB <= 1.0 ? "met" : "NOT MET");

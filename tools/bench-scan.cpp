@@ -16,9 +16,9 @@
 // over every gap. Goals: a scan at most as long as cat, and at least 10 times faster than ffprobe.
 
 #include "BenchSupport.h"
+#include "KelmWriter.h"
 #include "container/KELMStorage.h"
 #include "container/KelmParser.h"
-#include "KelmWriter.h"
 #include "container/TextConvert.h"
 
 #include <algorithm>
@@ -35,10 +35,10 @@ namespace fs = std::filesystem;
 
 using KcBench::Measure;
 using KcBench::MiB;
+using KcBench::PrintProcessRow;
 using KcBench::Quote;
 using KcBench::RunShell;
 using KcBench::RunShellOutput;
-using KcBench::PrintProcessRow;
 using KcBench::Seconds;
 using KcBench::SProcessTimes;
 using KcBench::STimes;
@@ -109,10 +109,12 @@ void PrintRow(const char* pName, const STimes& times, double mibPerRun)
 double ColdParse(const std::string& path, const KELMNameSpace::SParseReading& reading, int runs)
 {
     const std::wstring widePath = UtilsNameSpace::Utf8ToWide(path);
-    return Measure(kBenchName, runs, true, [&]() {
-               UtilsNameSpace::SErrorInfo error;
-               return KELMNameSpace::ParseContainer(widePath, true, nullptr, nullptr, &error, reading);
-           }).best;
+    return Measure(kBenchName, runs, true,
+                   [&]() {
+                       UtilsNameSpace::SErrorInfo error;
+                       return KELMNameSpace::ParseContainer(widePath, true, nullptr, nullptr, &error, reading);
+                   })
+        .best;
 }
 
 // Where reading through skipped payloads stops paying: per distance between records, a dropped
@@ -247,8 +249,8 @@ int main(int argc, char** argv)
                << " -c:a aac -b:a 128k -ac 1 -f mpegts " << Quote(segment);
         const int loops = options.minutes * 60 / segmentSeconds;
         std::ostringstream loop;
-        loop << "ffmpeg -v error -y -stream_loop " << (loops - 1) << " -i " << Quote(segment)
-             << " -c copy -f mpegts " << Quote(ts);
+        loop << "ffmpeg -v error -y -stream_loop " << (loops - 1) << " -i " << Quote(segment) << " -c copy -f mpegts "
+             << Quote(ts);
         if (!RunShell(encode.str()) || !RunShell(loop.str())) {
             std::cerr << "bench-scan: ffmpeg could not make the MPEG-TS\n";
             return 1;
@@ -280,7 +282,8 @@ int main(int argc, char** argv)
     std::printf("load / cat:     %.2f\n", loadTimes.best / catRun.times.best);
     if (options.bFfprobe) {
         const double probeRatio = probeRun.times.best / scanRun.times.best;
-        std::printf("ffprobe / scan: %.1f (goal: at least 10)  %s\n", probeRatio, probeRatio >= 10.0 ? "met" : "NOT MET");
+        std::printf("ffprobe / scan: %.1f (goal: at least 10)  %s\n", probeRatio,
+                    probeRatio >= 10.0 ? "met" : "NOT MET");
     }
 
     if (!options.bKeep)

@@ -4,8 +4,8 @@
 
 #include "KelmWriter.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -61,10 +61,9 @@ bool WriteManyDays(const std::string& root, int nDays)
     return true;
 }
 
-constexpr const char* kUsage =
-    "usage: make-recordings DIR [--days N]\n"
-    "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR,\n"
-    "or with --days a few seconds of both cameras on each of N days from 2026-01-01.\n";
+constexpr const char* kUsage = "usage: make-recordings DIR [--days N]\n"
+                               "Writes two cameras' .kelm recordings around 21:00 UTC of 2026-03-01 into DIR,\n"
+                               "or with --days a few seconds of both cameras on each of N days from 2026-01-01.\n";
 
 int main(int argc, char** argv)
 {

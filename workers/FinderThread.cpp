@@ -58,7 +58,8 @@ QString escapedFileName(const QByteArray& rawPath)
     for (int i = 0; i < size;) {
         const int length = validUtf8Length(pBytes + i, size - i);
         if (length == 0 || pBytes[i] < 0x20 || pBytes[i] == 0x7F) {
-            qsText += QStringLiteral("\\x") + QString::number(uint(pBytes[i]), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+            qsText += QStringLiteral("\\x")
+                      + QString::number(uint(pBytes[i]), 16).rightJustified(2, QLatin1Char('0')).toUpper();
             ++i;
             continue;
         }
@@ -68,7 +69,10 @@ QString escapedFileName(const QByteArray& rawPath)
     return qsText;
 }
 
-CFinderThread::CFinderThread(QObject* pParent) : QThread(pParent) {}
+CFinderThread::CFinderThread(QObject* pParent)
+    : QThread(pParent)
+{
+}
 
 CFinderThread::~CFinderThread()
 {

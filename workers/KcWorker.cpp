@@ -5,7 +5,9 @@
 namespace KcMain {
 
 KcException::KcException(const QString& qsUserText, const QString& qsLogText)
-    : m_qsUserText(qsUserText), m_qsLogText(qsLogText), m_logTextUtf8(qsLogText.toUtf8())
+    : m_qsUserText(qsUserText),
+      m_qsLogText(qsLogText),
+      m_logTextUtf8(qsLogText.toUtf8())
 {
 }
 
@@ -13,9 +15,12 @@ KcException::KcException(const QString& qsUserText, const QString& qsLogText)
 
 namespace KcWorkers {
 
-CKcWorker::CKcWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids,
-                     CancelFlag& cancelFlag, QObject* pParent)
-    : QObject(pParent), m_pStorage(&storage), m_pExportedSrids(&exportedSrids), m_pCancelFlag(&cancelFlag)
+CKcWorker::CKcWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
+                     QObject* pParent)
+    : QObject(pParent),
+      m_pStorage(&storage),
+      m_pExportedSrids(&exportedSrids),
+      m_pCancelFlag(&cancelFlag)
 {
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workers/ExportEntry.h"
 #include "export/KELMExport.h"
+#include "workers/ExportEntry.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -109,8 +109,8 @@ bool connectWorkerThread(CKcWorker* pWorker, QThread* pThread, TReceiver* pRecei
     bConnected &= bool(QObject::connect(pWorker, &CKcWorker::workDone, pWorker, &QObject::deleteLater));
     bConnected &= bool(QObject::connect(pWorker, &CKcWorker::workDone, pThread, &QThread::quit));
     bConnected &= bool(QObject::connect(pThread, &QThread::finished, pThread, &QObject::deleteLater));
-    bConnected &= bool(QObject::connect(pWorker, &CKcWorker::workCompletionError, pReceiver,
-                                        &TReceiver::onCompletionError));
+    bConnected &=
+        bool(QObject::connect(pWorker, &CKcWorker::workCompletionError, pReceiver, &TReceiver::onCompletionError));
     bConnected &= bool(QObject::connect(pWorker, &CKcWorker::fileError, pReceiver, &TReceiver::onFileError));
     bConnected &= bool(QObject::connect(pWorker, &CKcWorker::fileWarning, pReceiver, &TReceiver::onFileWarning));
     return bConnected;

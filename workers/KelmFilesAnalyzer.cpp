@@ -273,12 +273,13 @@ void detectExportParameters(CKELMExport& storage, ExportedSrids& exportedSrids, 
                     const QString qsSrid = toQString(sridEntry.first);
                     const QString qsFiles = usable.refusedFiles.join(QStringLiteral(", "));
                     onTimeWarning(usable.refusedFiles.front(),
-                                  usable.bAny ? CKelmFilesAnalyzer::tr("Camera %1: video dated before 1970 or after 2106 "
-                                                                       "left out, in %2")
-                                                    .arg(qsSrid, qsFiles)
-                                              : CKelmFilesAnalyzer::tr("Camera %1 skipped: its video is dated before "
-                                                                       "1970 or after 2106, in %2")
-                                                    .arg(qsSrid, qsFiles));
+                                  usable.bAny
+                                      ? CKelmFilesAnalyzer::tr("Camera %1: video dated before 1970 or after 2106 "
+                                                               "left out, in %2")
+                                            .arg(qsSrid, qsFiles)
+                                      : CKelmFilesAnalyzer::tr("Camera %1 skipped: its video is dated before "
+                                                               "1970 or after 2106, in %2")
+                                            .arg(qsSrid, qsFiles));
                 }
             }
             if (!usable.bAny)
@@ -325,8 +326,9 @@ void detectExportParameters(CKELMExport& storage, ExportedSrids& exportedSrids, 
     }
 
     if (entries.empty() && bTimesRefused) {
-        throwFailure(CKelmFilesAnalyzer::tr("No recording can be converted: the video is dated before 1970 or after 2106"),
-                     QStringLiteral("No recording can be converted: the video is dated before 1970 or after 2106"));
+        throwFailure(
+            CKelmFilesAnalyzer::tr("No recording can be converted: the video is dated before 1970 or after 2106"),
+            QStringLiteral("No recording can be converted: the video is dated before 1970 or after 2106"));
     }
     if (entries.empty()) {
         throwFailure(CKelmFilesAnalyzer::tr("Internal error: failed arranging videofiles by dates"),

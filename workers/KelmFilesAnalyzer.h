@@ -17,7 +17,10 @@ class CKelmFilesAnalyzer;
 // answers "stop" once a cancel is requested.
 class CAnalyzerEventsSync : public KELMNameSpace::CKELMStorage::IContentLoadEventSync {
 public:
-    explicit CAnalyzerEventsSync(CKelmFilesAnalyzer& analyzer) : m_analyzer(analyzer) {}
+    explicit CAnalyzerEventsSync(CKelmFilesAnalyzer& analyzer)
+        : m_analyzer(analyzer)
+    {
+    }
 
     bool OnLoadStart() override;
     bool OnLoadEnd() override;

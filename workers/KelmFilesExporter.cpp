@@ -119,8 +119,7 @@ bool CExportEventsSync::OnFileError(const std::wstring& path, uint32_t, const SE
 bool CExportEventsSync::OnFileWarning(const std::wstring& path, uint32_t, const SErrorInfo& warning)
 {
     // The pane of the batch is marked the same way as for an error.
-    emit m_exporter.fileError(ulong(m_currentBatchId), toQString(path), toQString(warning.message),
-                              int(warning.code));
+    emit m_exporter.fileError(ulong(m_currentBatchId), toQString(path), toQString(warning.message), int(warning.code));
     return goOn();
 }
 
@@ -142,7 +141,9 @@ bool CExportEventsSync::OnTargetEnd(const std::wstring&)
 
 CKelmFilesExporter::CKelmFilesExporter(CKELMExport& storage, ExportedSrids& exportedSrids, CancelFlag& cancelFlag,
                                        const QString& qsExportLocation, QObject* pParent)
-    : CKcWorker(storage, exportedSrids, cancelFlag, pParent), m_eventsSync(*this), m_qsExportLocation(qsExportLocation)
+    : CKcWorker(storage, exportedSrids, cancelFlag, pParent),
+      m_eventsSync(*this),
+      m_qsExportLocation(qsExportLocation)
 {
     m_pStorage->SetExportEventSync(&m_eventsSync);
     m_bEventsSyncInstalled = true;
@@ -185,8 +186,7 @@ QString cameraTargetFolder(const QString& qsExportLocation, const SExportEntry& 
 {
     // The Srid is text from a recording, not a path.
     return qsExportLocation + QStringLiteral("Converted/") + toQString(KELMNameSpace::MakeFileSystemName(entry.srid))
-           + QStringLiteral("/")
-           + QStringLiteral("Camera%1").arg(toQString(entry.displayNumber)) + QStringLiteral("/");
+           + QStringLiteral("/") + QStringLiteral("Camera%1").arg(toQString(entry.displayNumber)) + QStringLiteral("/");
 }
 
 uint32_t prepareExportBatches(CKELMExport& storage, ExportedSrids& exportedSrids, const QString& qsExportLocation)

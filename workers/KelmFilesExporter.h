@@ -15,7 +15,10 @@ class CKelmFilesExporter;
 // answers "stop" once a cancel is requested.
 class CExportEventsSync : public KELMNameSpace::CKELMExport::IExportEventSync {
 public:
-    explicit CExportEventsSync(CKelmFilesExporter& exporter) : m_exporter(exporter) {}
+    explicit CExportEventsSync(CKelmFilesExporter& exporter)
+        : m_exporter(exporter)
+    {
+    }
 
     bool OnExportStart() override;
     bool OnExportEnd() override;

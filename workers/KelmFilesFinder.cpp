@@ -6,7 +6,9 @@
 
 namespace KcWorkers {
 
-CKelmFilesFinder::CKelmFilesFinder(QObject* pParent) : QObject(pParent), m_pThread(new CFinderThread)
+CKelmFilesFinder::CKelmFilesFinder(QObject* pParent)
+    : QObject(pParent),
+      m_pThread(new CFinderThread)
 {
     connect(m_pThread, &QThread::finished, this, &CKelmFilesFinder::onThreadFinished);
     connect(m_pThread, &CFinderThread::startFindFiles, this, &CKelmFilesFinder::startFindFiles);

@@ -1,9 +1,9 @@
 #include "workers/WorkManager.h"
 
+#include "core/Log.h"
 #include "workers/KelmFilesAnalyzer.h"
 #include "workers/KelmFilesExporter.h"
 #include "workers/KelmFilesFinder.h"
-#include "core/Log.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -80,7 +80,8 @@ bool runKeepingError(TWork work, QString& qsLastError, QString& qsLastLogError)
 } // namespace
 
 CWorkManager::CWorkManager(const QString& qsExportLocation, QObject* pParent)
-    : QObject(pParent), m_qsExportLocation(withTrailingSlash(qsExportLocation))
+    : QObject(pParent),
+      m_qsExportLocation(withTrailingSlash(qsExportLocation))
 {
     registerMetaTypes();
 
@@ -196,8 +197,8 @@ void CWorkManager::onStartKelmFilesAnalyzing()
     if (m_foundFiles.isEmpty()) {
         logWrite(KcLog::INFO, kTagWM,
                  QStringLiteral("Cannot start Analyzing: .kelm files was not found in the locations specified"));
-        emit activateAnalyzeErrorsFrm(tr("No .kelm files found"), tr(".kelm files not found in the locations specified"),
-                                      KcForms::ufStartFrm);
+        emit activateAnalyzeErrorsFrm(tr("No .kelm files found"),
+                                      tr(".kelm files not found in the locations specified"), KcForms::ufStartFrm);
         return;
     }
 
@@ -273,7 +274,8 @@ void CWorkManager::onRequestToQuit()
 void CWorkManager::onExportError(ulong ulFragmentID, QString qsError, QString qsFileName, int nCode)
 {
     if (nCode == kOutOfDiskSpaceCode)
-        logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: Out of disk space. File: %2").arg(nCode).arg(qsFileName));
+        logWrite(KcLog::ERROR, kTagEXP,
+                 QStringLiteral("ER-%1: Out of disk space. File: %2").arg(nCode).arg(qsFileName));
     else
         logWrite(KcLog::ERROR, kTagEXP, QStringLiteral("ER-%1: %2. File: %3").arg(nCode).arg(qsError, qsFileName));
     if (m_qsFirstExportError.isEmpty())
@@ -320,11 +322,12 @@ void CWorkManager::onFragmentExportFinished(ulong ulFragmentID)
         outcome = doCreatedWithProblems;
     }
     if (outcome != doCreated)
-        logWrite(KcLog::WARNING, kTagEXP,
-                 QStringLiteral("Day %1 %2: %3")
-                     .arg(ulFragmentID)
-                     .arg(outcome == doNotCreated ? QStringLiteral("not created") : QStringLiteral("done with problems"),
-                          qsReason));
+        logWrite(
+            KcLog::WARNING, kTagEXP,
+            QStringLiteral("Day %1 %2: %3")
+                .arg(ulFragmentID)
+                .arg(outcome == doNotCreated ? QStringLiteral("not created") : QStringLiteral("done with problems"),
+                     qsReason));
     emit fragmentExportOutcome(ulFragmentID, int(outcome), qsReason);
     emit fragmentExportFinished(ulFragmentID);
 }
@@ -445,14 +448,15 @@ bool CWorkManager::startAnalyzer()
 
     CKelmFilesAnalyzer* pWorker = pAnalyzer.get();
     bool bConnected = connectWorkerThread(pWorker, pThread.get(), this);
-    bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::progressState, this, &CWorkManager::onKelmAnalyzingProgress));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesAnalyzer::progressState, this, &CWorkManager::onKelmAnalyzingProgress));
     bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::filesProcessed, this, &CWorkManager::onKelmFilesAnalyzed));
     bConnected &= bool(
         connect(pWorker, &CKelmFilesAnalyzer::detectingExportParams, this, &CWorkManager::onDetectingExportParams));
     bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::workDone, this, &CWorkManager::onKelmAnalyzingFinished));
     bConnected &= bool(connect(pWorker, &CKelmFilesAnalyzer::workStarted, this, &CWorkManager::analyzingStarted));
-    bConnected &= bool(
-        connect(pWorker, &CKelmFilesAnalyzer::sridsFinallyLoaded, this, &CWorkManager::onSridsFilesFinallyLoaded));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesAnalyzer::sridsFinallyLoaded, this, &CWorkManager::onSridsFilesFinallyLoaded));
     if (!bConnected) {
         logWriteSpaced(KcLog::ERROR, kTagWM,
                        QStringLiteral("Cannot start analyzing: failed to make core object connections"));
@@ -535,7 +539,8 @@ void CWorkManager::onKelmAnalyzingFinished()
     if (m_ulUnitsPassed > 0 && m_blackList.empty()) {
         if (m_completionStatus == csError) {
             emit activateAnalyzeErrorsFrm(
-                tr("Analyzing failed."), tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError),
+                tr("Analyzing failed."),
+                tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError),
                 KcForms::ufVideosFoundFrm);
             emit updateProgressMessage(QStringLiteral(" "));
             logWrite(KcLog::ERROR, kTagWM,
@@ -559,9 +564,9 @@ void CWorkManager::onKelmAnalyzingFinished()
         emit activateAnalyzeErrorsFrm(m_completionStatus == csCancelled ? tr("Analyzing was cancelled")
                                                                         : tr("These files will not be converted"),
                                       slNames, KcForms::ufVideosFoundFrm);
-        logWrite(KcLog::INFO, kTagWM,
-                 QStringLiteral(".kelm files analyzing finished OK, but there are %1 unused files")
-                     .arg(m_blackList.size()));
+        logWrite(
+            KcLog::INFO, kTagWM,
+            QStringLiteral(".kelm files analyzing finished OK, but there are %1 unused files").arg(m_blackList.size()));
     } else {
         switch (m_completionStatus) {
         case csOk:
@@ -579,8 +584,8 @@ void CWorkManager::onKelmAnalyzingFinished()
             break;
         case csError:
             emit activateAnalyzeErrorsFrm(
-                tr("Analyzing failed."), tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError),
-                KcForms::ufStartFrm);
+                tr("Analyzing failed."),
+                tr("A breaking error occured: %1. Please, contact support.").arg(m_qsLastError), KcForms::ufStartFrm);
             logWrite(KcLog::ERROR, kTagWM,
                      QStringLiteral(".kelm files analyzing finished with an error: %1").arg(m_qsLastLogError));
             break;
@@ -628,23 +633,24 @@ bool CWorkManager::startExporter()
     m_qsFirstExportError.clear();
     m_qsDiskFullError.clear();
     m_ulExportedCount = 0;
-    bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportResults, this,
-                               [this](ulong ulNumExported, ulong ulNumTotal) {
-                                   m_ulExportedCount = ulNumExported;
-                                   emit exportResults(ulNumExported, ulNumTotal);
-                               }));
-    bConnected &= bool(
-        connect(pWorker, &CKelmFilesExporter::exportProgressState, this, &CWorkManager::onExportingProgress));
-    bConnected &= bool(
-        connect(pWorker, &CKelmFilesExporter::fragmentExportStarted, this, &CWorkManager::fragmentExportStarted));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesExporter::exportResults, this, [this](ulong ulNumExported, ulong ulNumTotal) {
+            m_ulExportedCount = ulNumExported;
+            emit exportResults(ulNumExported, ulNumTotal);
+        }));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesExporter::exportProgressState, this, &CWorkManager::onExportingProgress));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesExporter::fragmentExportStarted, this, &CWorkManager::fragmentExportStarted));
     bConnected &= bool(
         connect(pWorker, &CKelmFilesExporter::fragmentExportFinished, this, &CWorkManager::onFragmentExportFinished));
-    bConnected &= bool(
-        connect(pWorker, &CKelmFilesExporter::fragmentFileCreated, this, &CWorkManager::onFragmentFileCreated));
+    bConnected &=
+        bool(connect(pWorker, &CKelmFilesExporter::fragmentFileCreated, this, &CWorkManager::onFragmentFileCreated));
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportError, this, &CWorkManager::onExportError));
     bConnected &= bool(connect(pWorker, &CKelmFilesExporter::exportWarning, this, &CWorkManager::onExportWarning));
     if (!bConnected) {
-        logWriteSpaced(KcLog::ERROR, kTagWM, QStringLiteral("Cannot start export: failed to make core object connections"));
+        logWriteSpaced(KcLog::ERROR, kTagWM,
+                       QStringLiteral("Cannot start export: failed to make core object connections"));
         return false; // the worker and the thread go with their owners here
     }
 

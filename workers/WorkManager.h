@@ -216,7 +216,7 @@ private:
         bool bCreated = false;
         QString qsFirstProblem;
     };
-    QMap<ulong, SDayReport> m_dayReports;  // of the running export, by batch
+    QMap<ulong, SDayReport> m_dayReports; // of the running export, by batch
 
     QPointer<QThread> m_pWorkerThread; // the thread of the running analysis or export
     std::function<void()> m_quitHandler;

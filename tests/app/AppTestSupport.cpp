@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "core/Log.h"
-#include "forms/StartFrm.h"
 #include "core/TimeUtil.h"
+#include "forms/StartFrm.h"
 #include "workers/WorkManager.h"
 
 #include <QDesktopServices>
@@ -25,9 +25,9 @@ char* g_argv[] = {g_arg0, nullptr};
 } // namespace
 
 CTestApp::CTestApp(const QString& qsAppDirectory, const QString& qsDesktopFolder)
-    : KcMain::CKelmConverterApp(g_argc, g_argv)
-    , qsAppDir(qsAppDirectory)
-    , qsDesktop(qsDesktopFolder)
+    : KcMain::CKelmConverterApp(g_argc, g_argv),
+      qsAppDir(qsAppDirectory),
+      qsDesktop(qsDesktopFolder)
 {
 }
 

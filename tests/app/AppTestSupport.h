@@ -4,12 +4,12 @@
 // zone belong to the test, message boxes answered by the test, and helpers to read the log and
 // to wait for the worker threads.
 
-#include "app/KelmConverterApp.h"
-#include "app/KelmConverterMainWin.h"
 #include "KelmWriter.h"
-#include "app/MessageBox.h"
 #include "TestZone.h"
 #include "Wait.h"
+#include "app/KelmConverterApp.h"
+#include "app/KelmConverterMainWin.h"
+#include "app/MessageBox.h"
 
 #include <QDir>
 #include <QObject>

@@ -4,12 +4,12 @@
 
 #include "AppTestSupport.h"
 
+#include "Mp4Check.h"
+#include "core/DisplayText.h"
 #include "forms/AnalyzeErrorsFrm.h"
 #include "forms/AnalyzeFilesFrm.h"
 #include "forms/DateVisualPane.h"
 #include "forms/DateVisualPaneCenter.h"
-#include "Mp4Check.h"
-#include "core/DisplayText.h"
 #include "forms/StartFrm.h"
 #include "forms/TimeZoneSelector.h"
 #include "forms/VideosFoundFrm.h"
@@ -51,9 +51,9 @@ protected:
     void WriteTwoCameras()
     {
         WriteRecording(QStringLiteral("1001.kelm"), "1001", LocalToUtc(4, 2026, 3, 1, 23, 59, 56),
-            LocalToUtc(4, 2026, 3, 2, 0, 0, 4));
+                       LocalToUtc(4, 2026, 3, 2, 0, 0, 4));
         WriteRecording(QStringLiteral("1002.kelm"), "1002", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
-            LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+                       LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
     }
 
     // From the drop to the videos found, for recordings without unusable files.
@@ -99,7 +99,7 @@ protected:
     {
         QStringList slFiles;
         QDirIterator it(Desktop() + QStringLiteral("/Converted"), {QStringLiteral("*.mp4")}, QDir::Files,
-            QDirIterator::Subdirectories);
+                        QDirIterator::Subdirectories);
         while (it.hasNext())
             slFiles << it.next();
         slFiles.sort();
@@ -129,10 +129,10 @@ TEST_F(FlowTest, ConvertsADroppedFolderFromTheStartPageToTheResults)
     ASSERT_TRUE(WaitFor([&] { return CurrentPage() == Window().analyzeErrorsFrm(); }));
     KcForms::CAnalyzeErrorsFrm* pErrors = Window().analyzeErrorsFrm();
     EXPECT_EQ(pErrors->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
-        QStringLiteral("These files will not be converted"));
+              QStringLiteral("These files will not be converted"));
     // Each file with the reason the analysis gave for it.
     EXPECT_EQ(pErrors->findChild<QTextEdit*>(QStringLiteral("pteMsgTextDetails"))->toPlainText().trimmed(),
-        QStringLiteral("broken.kelm\nInvalid RecordID value"));
+              QStringLiteral("broken.kelm\nInvalid RecordID value"));
     Button(pErrors, "pbContinue")->click();
 
     ASSERT_EQ(CurrentPage(), &Videos());
@@ -156,8 +156,8 @@ TEST_F(FlowTest, ConvertsADroppedFolderFromTheStartPageToTheResults)
     pZones->setCurrentIndex(8); // UTC+4
     // The page is built anew once the popup has gone, from the event loop.
     ASSERT_TRUE(WaitFor([&] { return PaneTitles().size() == 3; }));
-    EXPECT_EQ(PaneTitles(),
-        (QStringList{"1001_1_01.03.26_23.59-00.00", "1002_1_01.03.26_11.00-11.01", "1001_1_02.03.26_00.00-00.01"}));
+    EXPECT_EQ(PaneTitles(), (QStringList{"1001_1_01.03.26_23.59-00.00", "1002_1_01.03.26_11.00-11.01",
+                                         "1001_1_02.03.26_00.00-00.01"}));
     EXPECT_EQ(Videos().totalSize(), [&] {
         quint64 ullSum = 0;
         for (const auto& keyAndEntry : Manager().exportedSrids())
@@ -218,7 +218,7 @@ TEST_F(FlowTest, AnExportCancelledRightAwayReturnsToTheVideosFoundAndLeavesNoBro
     Videos().findChild<QToolButton*>(QStringLiteral("tbCancel"))->click();
     ASSERT_TRUE(WaitFor([&] { return CurrentPage() == Window().analyzeErrorsFrm(); }));
     EXPECT_EQ(Window().analyzeErrorsFrm()->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
-        QStringLiteral("Export was cancelled"));
+              QStringLiteral("Export was cancelled"));
 
     Button(Window().analyzeErrorsFrm(), "pbContinue")->click();
     EXPECT_EQ(CurrentPage(), &Videos());
@@ -240,7 +240,7 @@ TEST_F(FlowTest, AnAnalysisCancelledRightAwayEndsWithWhatWasLoaded)
     Button(Window().startFrm(), "pbContinue")->click();
     Window().analyzeFilesFrm()->findChild<QToolButton*>(QStringLiteral("tbCancel"))->click();
     EXPECT_EQ(Window().analyzeFilesFrm()->findChild<QLabel*>(QStringLiteral("lbCurrentActionMsg"))->text(),
-        QStringLiteral("Analyzing was cancelled. Stopping..."));
+              QStringLiteral("Analyzing was cancelled. Stopping..."));
     ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(LogMessages().contains(QStringLiteral(
         "User or system requested to cancel .kelm files analyzing. Sending request to working thread ...")));
@@ -249,7 +249,7 @@ TEST_F(FlowTest, AnAnalysisCancelledRightAwayEndsWithWhatWasLoaded)
     // user lands on a page that lets them go on.
     if (CurrentPage() == Window().analyzeErrorsFrm()) {
         EXPECT_EQ(Window().analyzeErrorsFrm()->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
-            QStringLiteral("Analyzing was cancelled"));
+                  QStringLiteral("Analyzing was cancelled"));
         Button(Window().analyzeErrorsFrm(), "pbContinue")->click(); // RESTART
         EXPECT_EQ(CurrentPage(), Window().startFrm());
     } else {
@@ -261,12 +261,12 @@ TEST_F(FlowTest, AnAnalysisCancelledRightAwayEndsWithWhatWasLoaded)
 TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFound)
 {
     WriteRecording(QStringLiteral("a1.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
-        LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+                   LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
     WriteBrokenFile(QStringLiteral("b2.kelm"));
     WriteRecording(QStringLiteral("c3.kelm"), "1002", LocalToUtc(3, 2026, 3, 1, 11, 0, 0),
-        LocalToUtc(3, 2026, 3, 1, 11, 0, 4));
+                   LocalToUtc(3, 2026, 3, 1, 11, 0, 4));
     WriteRecording(QStringLiteral("d4.kelm"), "1003", LocalToUtc(3, 2026, 3, 1, 12, 0, 0),
-        LocalToUtc(3, 2026, 3, 1, 12, 0, 4));
+                   LocalToUtc(3, 2026, 3, 1, 12, 0, 4));
     ASSERT_TRUE(Start());
     DropRecordings(4);
 
@@ -274,14 +274,18 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     // thread, waits for the GUI thread, where the reports of a1 and b2 have arrived by then.
     bool bBrokenReported = false;
     std::atomic<bool> bCancelled{false};
-    QObject::connect(&Manager(), &KcWorkers::CWorkManager::fileError,
-        [&](ulong, QString qsFileName) { bBrokenReported |= qsFileName.endsWith(QStringLiteral("b2.kelm")); });
+    QObject::connect(&Manager(), &KcWorkers::CWorkManager::fileError, [&](ulong, QString qsFileName) {
+        bBrokenReported |= qsFileName.endsWith(QStringLiteral("b2.kelm"));
+    });
     Manager().setClock([&] {
         if (!bCancelled) {
-            QMetaObject::invokeMethod(&Manager(), [&] {
-                if (bBrokenReported && !bCancelled.exchange(true))
-                    Manager().onCancelProcessing();
-            }, Qt::BlockingQueuedConnection);
+            QMetaObject::invokeMethod(
+                &Manager(),
+                [&] {
+                    if (bBrokenReported && !bCancelled.exchange(true))
+                        Manager().onCancelProcessing();
+                },
+                Qt::BlockingQueuedConnection);
         }
         return KELMNameSpace::SystemClockNow();
     });
@@ -293,9 +297,9 @@ TEST_F(FlowTest, AnAnalysisCancelledHalfWayListsOnlyTheFilesItReadAndKeepsTheFou
     ASSERT_EQ(CurrentPage(), Window().analyzeErrorsFrm());
     KcForms::CAnalyzeErrorsFrm* pErrors = Window().analyzeErrorsFrm();
     EXPECT_EQ(pErrors->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
-        QStringLiteral("Analyzing was cancelled"));
+              QStringLiteral("Analyzing was cancelled"));
     EXPECT_EQ(pErrors->findChild<QTextEdit*>(QStringLiteral("pteMsgTextDetails"))->toPlainText().trimmed(),
-        QStringLiteral("b2.kelm\nInvalid RecordID value")); // c3 and d4 were never read
+              QStringLiteral("b2.kelm\nInvalid RecordID value")); // c3 and d4 were never read
 
     // CONTINUE shows what was loaded; CANCEL there keeps the four files for another analysis.
     Button(pErrors, "pbContinue")->click();

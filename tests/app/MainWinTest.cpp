@@ -3,9 +3,9 @@
 
 #include "AppTestSupport.h"
 
+#include "core/Log.h"
 #include "forms/AnalyzeErrorsFrm.h"
 #include "forms/AnalyzeFilesFrm.h"
-#include "core/Log.h"
 #include "forms/StartFrm.h"
 #include "forms/VideosFoundFrm.h"
 #include "workers/WorkManager.h"
@@ -45,11 +45,11 @@ TEST_F(MainWinTest, SwitchingToTheProgressPageAlwaysResetsItsBar)
 TEST_F(MainWinTest, TheErrorPageLeadingNowhereOffersRestartOnly)
 {
     Window().onActivateAnalyzeErrorsFrm(QStringLiteral("Searching was cancelled"),
-        QStringLiteral(".kelm files searching was cancelled"), KcForms::ufStartFrm);
+                                        QStringLiteral(".kelm files searching was cancelled"), KcForms::ufStartFrm);
     KcForms::CAnalyzeErrorsFrm* pErrors = Window().analyzeErrorsFrm();
     EXPECT_EQ(CurrentPage(), pErrors);
     EXPECT_EQ(pErrors->findChild<QLabel*>(QStringLiteral("lbMsgTextTitle"))->text(),
-        QStringLiteral("Searching was cancelled"));
+              QStringLiteral("Searching was cancelled"));
     EXPECT_FALSE(Button(pErrors, "pbCancel")->isVisible());
     EXPECT_EQ(Button(pErrors, "pbContinue")->text(), QStringLiteral("RESTART"));
 
@@ -69,8 +69,8 @@ TEST_F(MainWinTest, TheConvertedStateWithAnErrorShowsAndLogsIt)
     EXPECT_EQ(pVideos->findChild<QLabel*>(QStringLiteral("lbExportErrorText"))->text(), qsError);
     EXPECT_TRUE(pVideos->findChild<QLabel*>(QStringLiteral("lbExportErrorText"))->isVisible());
     EXPECT_TRUE(pVideos->findChild<QLabel*>(QStringLiteral("lbExportExclamation"))->isVisible());
-    EXPECT_TRUE(LogMessages().contains(
-        QStringLiteral("The 'Videos Converted' form displayed with an error message: ") + qsError));
+    EXPECT_TRUE(LogMessages().contains(QStringLiteral("The 'Videos Converted' form displayed with an error message: ")
+                                       + qsError));
 
     Window().onActivateVideosConvertedFrm();
     EXPECT_FALSE(pVideos->findChild<QLabel*>(QStringLiteral("lbExportErrorText"))->isVisible());
@@ -97,7 +97,7 @@ TEST_F(MainWinTest, ARejectedCloseChangesNothing)
     EXPECT_FALSE(Manager().isQuitRequested());
     const QStringList slLog = LogMessages();
     EXPECT_EQ(slLog.mid(slLog.size() - 3),
-        (QStringList{"", "The 'close app' command accepted", "But was rejected by user."}));
+              (QStringList{"", "The 'close app' command accepted", "But was rejected by user."}));
 }
 
 TEST(MainWinAloneTest, WithoutAWorkManagerTheVideosPageIsReportedMissing)

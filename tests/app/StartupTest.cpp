@@ -16,7 +16,7 @@ using namespace KcAppTest;
 
 namespace {
 
-class StartupTest : public AppTest { };
+class StartupTest : public AppTest {};
 
 // The messages of a log with the start-up entries only (before any user action).
 const QStringList kStartupInRussian = {
@@ -73,15 +73,15 @@ TEST_F(StartupTest, ATranslationThatCannotBeInstalledLeavesEnglish)
     // A valid translation file without a single message loads, but Qt refuses to install it.
     QFile file(QDir(AppDir()).filePath(QStringLiteral("kelmconverter_ru.qm")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const unsigned char magic[]
-        = {0x3c, 0xb8, 0x64, 0x18, 0xca, 0xef, 0x9c, 0x95, 0xcd, 0x21, 0x1c, 0xbf, 0x60, 0xa1, 0xbd, 0xdd};
+    const unsigned char magic[] = {0x3c, 0xb8, 0x64, 0x18, 0xca, 0xef, 0x9c, 0x95,
+                                   0xcd, 0x21, 0x1c, 0xbf, 0x60, 0xa1, 0xbd, 0xdd};
     file.write(reinterpret_cast<const char*>(magic), sizeof(magic));
     file.close();
 
     ASSERT_TRUE(Start());
 
-    const QString qsWarning
-        = QStringLiteral("Failed to install Russian language translator: English language interface will be used");
+    const QString qsWarning =
+        QStringLiteral("Failed to install Russian language translator: English language interface will be used");
     EXPECT_TRUE(LogMessages().contains(qsWarning));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].qsText, qsWarning);
@@ -135,9 +135,10 @@ TEST_F(StartupTest, WithoutQtsTranslationOnlyTheLogTellsAndOursStays)
     App().qsQtTranslations = Desktop();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_TRUE(LogMessages().contains(QStringLiteral(
-        "Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak English")
-                                           .arg(Desktop())));
+    EXPECT_TRUE(LogMessages().contains(
+        QStringLiteral(
+            "Qt's Russian translation (qtbase_ru.qm) not found in %1: the standard dialogs will speak English")
+            .arg(Desktop())));
     EXPECT_EQ(Button(Window().startFrm(), "pbBrowse")->text(), QStringLiteral("ВЫБРАТЬ ПАПКУ"));
 }
 
@@ -217,9 +218,9 @@ TEST_F(StartupTest, ConfirmedCloseWhileIdleEndsTheEventLoopWithTheClosingEntry)
 
     const QStringList slLog = LogMessages();
     ASSERT_GE(slLog.size(), 5);
-    EXPECT_EQ(slLog.mid(slLog.size() - 5),
-        (QStringList{"", "The 'close app' command accepted", "And was confirmed by user - request to exit generated",
-            "Exiting the Kelm Converter Application ...", ""}));
+    EXPECT_EQ(slLog.mid(slLog.size() - 5), (QStringList{"", "The 'close app' command accepted",
+                                                        "And was confirmed by user - request to exit generated",
+                                                        "Exiting the Kelm Converter Application ...", ""}));
     ASSERT_EQ(m_boxes.size(), 2u); // the missing translation, then the question
     EXPECT_EQ(m_boxes[1].icon, QMessageBox::Question);
     EXPECT_EQ(m_boxes[1].qsText, QStringLiteral("Are you sure you want to exit?"));

@@ -3,12 +3,12 @@
 
 #include "AppTestSupport.h"
 
+#include "core/DisplayText.h"
 #include "forms/DateVisualPane.h"
 #include "forms/DateVisualPaneCenter.h"
-#include "workers/KelmFilesAnalyzer.h"
-#include "core/DisplayText.h"
 #include "forms/SridVisualHeader.h"
 #include "forms/VideosFoundFrm.h"
+#include "workers/KelmFilesAnalyzer.h"
 #include "workers/WorkManager.h"
 
 #include <QFileDialog>
@@ -20,8 +20,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QToolButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QTranslator>
 
 using KcForms::CDateVisualPane;
@@ -71,7 +71,7 @@ protected:
     void LoadOneDay()
     {
         WriteRecording(QStringLiteral("cam.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
-            LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+                       LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
         KcWorkers::CWorkManager& manager = *m_pManager;
         const auto idle = [&manager] { return manager.state() == KcWorkers::CWorkManager::wsIdle; };
         manager.setSrcFilesAndFolders({QDir(Recordings()).filePath(QStringLiteral("cam.kelm"))});
@@ -154,7 +154,8 @@ TEST_F(VideosFoundFrmTest, LongLocationsLoseTheirMiddleAndShowWholeInTheToolTip)
     EXPECT_TRUE(Label("lbLocationInfo")->text().contains(QStringLiteral("on Desktop")));
     EXPECT_TRUE(Label("lbLocationInfo")->toolTip().isEmpty());
 
-    m_pManager->setExportLocation(QStringLiteral("/srv/") + QString(120, QLatin1Char('a')) + QStringLiteral("/exports/"));
+    m_pManager->setExportLocation(QStringLiteral("/srv/") + QString(120, QLatin1Char('a'))
+                                  + QStringLiteral("/exports/"));
     ASSERT_TRUE(m_pForm->initVisualArea());
     const QString qsText = Label("lbLocationInfo")->text();
     EXPECT_EQ(Label("lbLocationInfo")->toolTip(), m_pManager->exportLocation());
@@ -330,8 +331,9 @@ TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
 TEST_F(VideosFoundFrmTest, ADayWithProblemsShowsFailedAndAWholeOneExported)
 {
     LoadOneDay();
-    for (const int nOutcome : {int(KcWorkers::CWorkManager::doCreated), int(KcWorkers::CWorkManager::doCreatedWithProblems),
-                               int(KcWorkers::CWorkManager::doNotCreated)}) {
+    for (const int nOutcome :
+         {int(KcWorkers::CWorkManager::doCreated), int(KcWorkers::CWorkManager::doCreatedWithProblems),
+          int(KcWorkers::CWorkManager::doNotCreated)}) {
         m_pForm->setMode(CVideosFoundFrm::mdExporting);
         ASSERT_TRUE(m_pForm->initVisualArea());
         const ulong ulBatch = m_pManager->exportedSrids().begin()->second.batchId;
@@ -339,8 +341,8 @@ TEST_F(VideosFoundFrmTest, ADayWithProblemsShowsFailedAndAWholeOneExported)
         m_pForm->onFragmentExportOutcome(ulBatch, nOutcome, QStringLiteral("input gone"));
         m_pForm->onFragmentExportingFinished(ulBatch);
         EXPECT_EQ(m_pForm->batchPane(ulBatch)->state(), nOutcome == KcWorkers::CWorkManager::doCreated
-                                                             ? CDateVisualPane::stExported
-                                                             : CDateVisualPane::stFailed)
+                                                            ? CDateVisualPane::stExported
+                                                            : CDateVisualPane::stFailed)
             << nOutcome;
     }
 }
@@ -393,8 +395,12 @@ TEST_F(VideosFoundFrmTest, RussianTitlesTakeThePluralFormOfTheTotal)
         bool bAfterFrom;
         const char* text;
     } durations[] = {
-        {3600, false, "1 час "}, {3600, true, "1 часа "}, {21 * 3600, false, "21 час "},
-        {21 * 3600, true, "21 часа "}, {3 * 3600, false, "3 часа "}, {3 * 3600, true, "3 часов "},
+        {3600, false, "1 час "},
+        {3600, true, "1 часа "},
+        {21 * 3600, false, "21 час "},
+        {21 * 3600, true, "21 часа "},
+        {3 * 3600, false, "3 часа "},
+        {3 * 3600, true, "3 часов "},
         {5 * 3600 + 120, false, "5 часов 2 мин "},
     };
     for (const auto& duration : durations)

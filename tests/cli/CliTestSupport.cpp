@@ -1,9 +1,9 @@
 #include "CliTestSupport.h"
 
-#include "cli/Commands.h"
 #include "KelmWriter.h"
 #include "MediaSample.h"
 #include "Mp4Check.h"
+#include "cli/Commands.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -35,16 +35,13 @@ QString DayKey(int year, int month, int day, const QString& qsNumber, const QStr
 void WriteTwoCamerasThreeDays(const QString& qsDir)
 {
     QDir().mkpath(qsDir);
-    WriteFile(qsDir, "1001-a.kelm",
-              Recording("1001", Local(2026, 3, 1, 23, 59, 54), Local(2026, 3, 2, 0, 0, 4)));
-    WriteFile(qsDir, "1001-b.kelm",
-              Recording("1001", Local(2026, 3, 3, 8, 0, 0), Local(2026, 3, 3, 8, 0, 4)));
+    WriteFile(qsDir, "1001-a.kelm", Recording("1001", Local(2026, 3, 1, 23, 59, 54), Local(2026, 3, 2, 0, 0, 4)));
+    WriteFile(qsDir, "1001-b.kelm", Recording("1001", Local(2026, 3, 3, 8, 0, 0), Local(2026, 3, 3, 8, 0, 4)));
     for (int day = 1; day <= 3; ++day) {
         WriteFile(qsDir, QStringLiteral("cam-7-%1.kelm").arg(day),
                   Recording("cam-7", Local(2026, 3, day, 20, 0, 0), Local(2026, 3, day, 20, 0, 3)));
     }
-    WriteFile(qsDir, "cam-7-3b.kelm",
-              Recording("cam-7", Local(2026, 3, 3, 20, 0, 30), Local(2026, 3, 3, 20, 0, 33)));
+    WriteFile(qsDir, "cam-7-3b.kelm", Recording("cam-7", Local(2026, 3, 3, 20, 0, 30), Local(2026, 3, 3, 20, 0, 33)));
 }
 
 void WriteCamerasWithJsonSrids(const QString& qsDir, const QStringList& slJsonSrids)
@@ -79,8 +76,7 @@ void WriteGarbageFile(const QString& qsPath)
 
 void WriteTruncatedRecording(const QString& qsPath)
 {
-    KcTest::SRecordingOptions options =
-        Recording("cam-9", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, 0, 2));
+    KcTest::SRecordingOptions options = Recording("cam-9", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, 0, 2));
     options.finished = false;
     KcTest::CKelmWriter writer(qsPath.toStdString());
     writer.WriteRecording(options);
@@ -90,8 +86,7 @@ void WriteTruncatedRecording(const QString& qsPath)
 
 void WriteUnusableVideoRecording(const QString& qsPath)
 {
-    KcTest::SRecordingOptions options =
-        Recording("cam-8", Local(2026, 3, 2, 11, 0, 0), Local(2026, 3, 2, 11, 0, 2));
+    KcTest::SRecordingOptions options = Recording("cam-8", Local(2026, 3, 2, 11, 0, 0), Local(2026, 3, 2, 11, 0, 2));
     options.videoEsInfo = KcTest::DecoderConfigInfo({1, 0x64, 0});
     ASSERT_TRUE(KcTest::WriteRecordingFile(qsPath.toStdString(), options).ok);
 }
@@ -99,8 +94,7 @@ void WriteUnusableVideoRecording(const QString& qsPath)
 void WriteLongRecording(const QString& qsDir, int nLongMinutes)
 {
     QDir().mkpath(qsDir);
-    WriteFile(qsDir, "2001-1.kelm",
-              Recording("2001", Local(2026, 3, 1, 9, 0, 0), Local(2026, 3, 1, 9, 0, 20)));
+    WriteFile(qsDir, "2001-1.kelm", Recording("2001", Local(2026, 3, 1, 9, 0, 0), Local(2026, 3, 1, 9, 0, 20)));
     WriteFile(qsDir, "2001-2.kelm",
               Recording("2001", Local(2026, 3, 2, 10, 0, 0), Local(2026, 3, 2, 10, nLongMinutes, 0)));
     WriteFile(qsDir, "2001-3.kelm",

@@ -52,8 +52,8 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--json", m_qsRecordings});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = JsonObjectOf(run.out);
-    EXPECT_EQ(result.keys(),
-              QStringList({"cancelled", "created", "days", "errors", "file_errors", "files", "offset", "skipped", "total"}));
+    EXPECT_EQ(result.keys(), QStringList({"cancelled", "created", "days", "errors", "file_errors", "files", "offset",
+                                          "skipped", "total"}));
     EXPECT_EQ(result["offset"].toDouble(), 3 * 3600);
     EXPECT_TRUE(run.err.contains("kelmconv convert: local time is UTC+3\n")) << run.err.toStdString();
     EXPECT_EQ(result["created"].toInt(), 6);
@@ -84,7 +84,8 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
     for (int i = 0; i < expected.size(); ++i) {
         const KcTest::SMp4Report report = KcTest::InspectMp4(expected[i].toStdString());
         const double created =
-            QDateTime::fromString(QString::fromStdString(report.creationTime), Qt::ISODateWithMs).toMSecsSinceEpoch() / 1000.0;
+            QDateTime::fromString(QString::fromStdString(report.creationTime), Qt::ISODateWithMs).toMSecsSinceEpoch()
+            / 1000.0;
         // The file states whole seconds.
         EXPECT_GE(created, std::floor(firstFrames[i])) << expected[i].toStdString() << " " << report.creationTime;
         EXPECT_LT(created, firstFrames[i] + 1) << expected[i].toStdString() << " " << report.creationTime;
@@ -110,7 +111,8 @@ TEST_F(ConvertCommandTest, WritesOneDecodableFilePerCameraAndDay)
 // two folders below Converted/, and nothing is written anywhere else.
 TEST_F(ConvertCommandTest, CameraNamesFromFilesStayInsideTheExportFolder)
 {
-    const QStringList slSrids = {"../../x", "a/b", "a_b", "..", ".", "line\\nbreak", "back\\\\slash", QString(300, 'n')};
+    const QStringList slSrids = {"../../x", "a/b",          "a_b",           "..",
+                                 ".",       "line\\nbreak", "back\\\\slash", QString(300, 'n')};
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString qsRecordings = QDir(dir.path()).filePath("recordings");
@@ -134,9 +136,9 @@ TEST_F(ConvertCommandTest, CameraNamesFromFilesStayInsideTheExportFolder)
 
 TEST_F(ConvertCommandTest, OnlyTheDaysNamedAreWritten)
 {
-    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only",
-                                  DayKey(2026, 3, 2, "1", "1001"), "--only=" + DayKey(2026, 3, 3, "1", "cam-7"),
-                                  m_qsRecordings});
+    const SRun run =
+        RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only", DayKey(2026, 3, 2, "1", "1001"),
+                     "--only=" + DayKey(2026, 3, 3, "1", "cam-7"), m_qsRecordings});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList expected = Targets({TwoCamerasThreeDaysTargets()[2], TwoCamerasThreeDaysTargets()[5]});
     EXPECT_EQ(run.out, "2 of 2 videofiles created\n" + expected.join('\n') + "\n");
@@ -147,8 +149,8 @@ TEST_F(ConvertCommandTest, OnlyTheDaysNamedAreWritten)
 
 TEST_F(ConvertCommandTest, UnknownDayKeyIsAUsageError)
 {
-    const SRun run = RunKelmconv({"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only",
-                                  DayKey(2026, 3, 4, "1", "1001"), m_qsRecordings});
+    const SRun run = RunKelmconv(
+        {"convert", "--tz", "UTC+3", "--out", m_qsOut, "--only", DayKey(2026, 3, 4, "1", "1001"), m_qsRecordings});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.err.contains("no day with the key")) << run.err.toStdString();
     EXPECT_FALSE(QDir(m_qsOut).exists("Converted"));
@@ -187,7 +189,8 @@ TEST_F(ConvertCommandTest, AFailedDayEndsWithStatusOneAndTheOthersAreWritten)
         const QJsonObject error = value.toObject();
         EXPECT_EQ(error.keys(), QStringList({"batch", "code", "file", "message"}));
         EXPECT_NE(error["code"].toInt(), 0);
-        EXPECT_TRUE(error["message"].toString().contains("creation error")) << error["message"].toString().toStdString();
+        EXPECT_TRUE(error["message"].toString().contains("creation error"))
+            << error["message"].toString().toStdString();
         batches << error["batch"].toInt();
     }
     // 1001's days are the first, third and fifth batch.

@@ -3,7 +3,6 @@
 #include "cli/DayText.h"
 #include "cli/ProgressPrinter.h"
 
-
 #include <gtest/gtest.h>
 
 namespace KcCliTest {

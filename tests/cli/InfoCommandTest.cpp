@@ -1,11 +1,11 @@
 // kelmconv info: the JSON report per file, exit statuses and usage errors.
 #include "CliTestSupport.h"
 
-#include "cli/InfoCommand.h"
-#include "container/KelmParser.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 #include "TestText.h"
+#include "cli/InfoCommand.h"
+#include "container/KelmParser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -160,8 +160,8 @@ TEST_F(InfoCommandTest, OneLinePerFileInArgumentOrderAndFailureSetsTheStatus)
         writer.WriteFault(KcTest::EFault::BadRecordId);
         ASSERT_TRUE(writer.Close());
     }
-    const SRun run = RunKelmconv({"info", "--json", QString::fromStdString(missing), QString::fromStdString(good),
-                          QString::fromStdString(bad)});
+    const SRun run = RunKelmconv(
+        {"info", "--json", QString::fromStdString(missing), QString::fromStdString(good), QString::fromStdString(bad)});
     EXPECT_EQ(run.status, 1);
     const std::vector<QJsonObject> lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), 3u);

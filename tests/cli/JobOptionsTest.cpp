@@ -1,6 +1,6 @@
 // The command line of scan and convert: zones, options, usage errors.
-#include "CliTestSupport.h"
 #include "cli/JobOptions.h"
+#include "CliTestSupport.h"
 
 #include <QDateTime>
 
@@ -20,8 +20,9 @@ TEST(JobOptionsTest, OffsetZonesAreFixed)
         const char* pText;
         int nOffset;
     };
-    const SCase cases[] = {{"UTC+3", 3 * 3600}, {"UTC-5", -5 * 3600}, {"UTC+0", 0}, {"UTC+5:30", 5 * 3600 + 1800},
-                           {"UTC+14", 14 * 3600}, {"utc+3", 3 * 3600}, {"Utc-5", -5 * 3600}};
+    const SCase cases[] = {{"UTC+3", 3 * 3600},           {"UTC-5", -5 * 3600},  {"UTC+0", 0},
+                           {"UTC+5:30", 5 * 3600 + 1800}, {"UTC+14", 14 * 3600}, {"utc+3", 3 * 3600},
+                           {"Utc-5", -5 * 3600}};
     for (const SCase& c : cases) {
         QTimeZone zone;
         ASSERT_TRUE(ParseTimeZone(c.pText, zone)) << c.pText;

@@ -156,14 +156,13 @@ TEST_F(ScanCommandTest, TextShowsEveryCameraDayWithItsGaps)
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QString& text = run.out;
     QString qsMissing;
-    EXPECT_TRUE(ContainsInOrder(text,
-                                {"6 .kelm files found; local time is UTC+3", "SRID 1001, camera 1",
-                                 "2026-03-01  23:59-00:00", "1001_1_01.03.26_23.59-00.00.mp4  key "
-                                     + DayKey(2026, 3, 1, "1", "1001"),
-                                 "2026-03-02  00:00-00:01", "2026-03-03  08:00-08:01", "SRID cam-7, camera 1",
-                                 "2026-03-01  20:00-20:01", "2026-03-02  20:00-20:01",
-                                 "2026-03-03  20:00-20:01", "cam-7_03.03.26_20.00-20.01.mp4"},
-                                &qsMissing))
+    EXPECT_TRUE(ContainsInOrder(
+        text,
+        {"6 .kelm files found; local time is UTC+3", "SRID 1001, camera 1", "2026-03-01  23:59-00:00",
+         "1001_1_01.03.26_23.59-00.00.mp4  key " + DayKey(2026, 3, 1, "1", "1001"), "2026-03-02  00:00-00:01",
+         "2026-03-03  08:00-08:01", "SRID cam-7, camera 1", "2026-03-01  20:00-20:01", "2026-03-02  20:00-20:01",
+         "2026-03-03  20:00-20:01", "cam-7_03.03.26_20.00-20.01.mp4"},
+        &qsMissing))
         << qsMissing.toStdString() << "\n"
         << text.toStdString();
 
@@ -193,7 +192,8 @@ TEST_F(ScanCommandTest, NothingFoundEndsWithStatusOne)
         {{"scan", "-q", qsMissing, qsEmpty}, "", "no such file or folder: " + qsMissing},
         // Bytes that are not UTF-8 arrive as U+FFFD: the name cannot be opened.
         {{"scan", "--json", qsEmpty + QStringLiteral("/\uFFFD.kelm")},
-         "skipped: " + qsEmpty + QStringLiteral("/\uFFFD.kelm: the name is not valid UTF-8"), "not valid UTF-8"},
+         "skipped: " + qsEmpty + QStringLiteral("/\uFFFD.kelm: the name is not valid UTF-8"),
+         "not valid UTF-8"},
     };
     for (const auto& c : cases) {
         const SRun run = RunKelmconv(c.arguments);
@@ -218,7 +218,8 @@ TEST_F(ScanCommandTest, OnlyUnusableFilesIsAFailedAnalysis)
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.err.contains("Analyzing failed.")) << run.err.toStdString();
         for (const char* pName : {"a.kelm", "b.kelm"})
-            EXPECT_TRUE(run.err.contains(QStringLiteral("Invalid RecordID value (%1)").arg(QDir(qsBad).filePath(pName))))
+            EXPECT_TRUE(
+                run.err.contains(QStringLiteral("Invalid RecordID value (%1)").arg(QDir(qsBad).filePath(pName))))
                 << run.err.toStdString();
         if (!bJson) {
             EXPECT_TRUE(run.out.isEmpty());

@@ -50,10 +50,7 @@ protected:
         return path;
     }
 
-    bool Load(const std::vector<std::string>& paths)
-    {
-        return m_storage.LoadContent(WidePaths(paths), &m_error);
-    }
+    bool Load(const std::vector<std::string>& paths) { return m_storage.LoadContent(WidePaths(paths), &m_error); }
 
     CTempDir m_dir;
     CKELMStorage m_storage;
@@ -126,7 +123,7 @@ TEST_F(ContentLoadTest, MergesCamerasFilesAndPartsInLoadOrder)
 
     // Every file is sized first, then visited in input order; the first visit knows no size yet.
     const std::vector<std::string> expectedEvents = {
-        "SizingStart", "Sized 0", "Sized 1", "Sized 2", "SizingEnd",  "LoadStart", "FileStart 0",
+        "SizingStart", "Sized 0",     "Sized 1",    "Sized 2",     "SizingEnd",  "LoadStart", "FileStart 0",
         "FileDone 0",  "FileStart 1", "FileDone 1", "FileStart 2", "FileDone 2", "LoadEnd"};
     EXPECT_EQ(m_sync.events, expectedEvents);
     EXPECT_EQ(m_sync.startSizes, std::vector<uint64_t>(3, 0));
@@ -310,9 +307,9 @@ TEST_F(ContentLoadTest, CodecWarningAnsweredFalseCancels)
 // Five files of one camera; the load is stopped at various points.
 struct SCancelCase {
     const char* name;
-    std::string cancelAt;     // event answered false; empty: the first progress report past the
-                              // start of the third file
-    bool bLoaded;             // the storage counts as loaded afterwards
+    std::string cancelAt; // event answered false; empty: the first progress report past the
+                          // start of the third file
+    bool bLoaded;         // the storage counts as loaded afterwards
     BlackList blackList;
     size_t videoParts;
 };
@@ -359,17 +356,18 @@ TEST_P(ContentLoadCancelTest, KeepsWhatWasLoadedAndBlackListsTheRest)
         EXPECT_LT(pRecording->videoParts[i - 1].endTime, pRecording->videoParts[i].startTime);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CancelPoints, ContentLoadCancelTest,
-    ::testing::Values(SCancelCase{"SizingStart", "SizingStart", false, {}, 0},
-                      SCancelCase{"Sizing", "Sized 3", false, {}, 0},
-                      SCancelCase{"SizingEnd", "SizingEnd", false, {}, 0},
-                      SCancelCase{"LoadStart", "LoadStart", false, {}, 0},
-                      SCancelCase{"ThirdFileStart", "FileStart 2", true, {2, 3, 4}, 2},
-                      SCancelCase{"InsideThirdFile", "", true, {2, 3, 4}, 2},
-                      SCancelCase{"ThirdFileDone", "FileDone 2", true, {3, 4}, 3},
-                      SCancelCase{"LoadEnd", "LoadEnd", true, {}, 5}),
-    [](const ::testing::TestParamInfo<SCancelCase>& caseInfo) { return std::string(caseInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(CancelPoints, ContentLoadCancelTest,
+                         ::testing::Values(SCancelCase{"SizingStart", "SizingStart", false, {}, 0},
+                                           SCancelCase{"Sizing", "Sized 3", false, {}, 0},
+                                           SCancelCase{"SizingEnd", "SizingEnd", false, {}, 0},
+                                           SCancelCase{"LoadStart", "LoadStart", false, {}, 0},
+                                           SCancelCase{"ThirdFileStart", "FileStart 2", true, {2, 3, 4}, 2},
+                                           SCancelCase{"InsideThirdFile", "", true, {2, 3, 4}, 2},
+                                           SCancelCase{"ThirdFileDone", "FileDone 2", true, {3, 4}, 3},
+                                           SCancelCase{"LoadEnd", "LoadEnd", true, {}, 5}),
+                         [](const ::testing::TestParamInfo<SCancelCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 TEST_F(ContentLoadTest, NewLoadReplacesThePreviousContent)
 {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "container/KELMStorage.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
 #include "TestText.h"
 #include "TestZone.h"
+#include "container/KELMStorage.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,10 @@
 
 namespace KcContentTest {
 
+using KcTest::CTempDir;
 using KELMNameSpace::CKELMStorage;
 using KELMNameSpace::SClockTime;
 using KELMNameSpace::SRemainingTime;
-using KcTest::CTempDir;
 using UtilsNameSpace::SErrorInfo;
 
 using KcTest::Recording;

@@ -133,8 +133,7 @@ TEST_F(LoadProgressTest, PercentagesFollowFilePositionAndBytesDone)
         EXPECT_EQ(call.bytesDone, finished + call.position);
         EXPECT_GE(call.bytesDone, lastDone);
         lastDone = call.bytesDone;
-        EXPECT_FLOAT_EQ(call.filePercent,
-                        static_cast<float>(call.position) / static_cast<float>(sizes[file]) * 100.0f);
+        EXPECT_FLOAT_EQ(call.filePercent, static_cast<float>(call.position) / static_cast<float>(sizes[file]) * 100.0f);
         EXPECT_FLOAT_EQ(call.totalPercent, static_cast<float>(call.bytesDone) / static_cast<float>(total) * 100.0f);
         // Each file's last report is its end.
         const bool bLastOfFile = i + 1 == m_sync.progress.size() || m_sync.progress[i + 1].fileIndex != file;

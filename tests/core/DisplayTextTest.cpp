@@ -27,9 +27,9 @@ TEST(DisplayTextTest, SizesUseDecimalThresholdsAndBinaryDivisors)
         {QLocale::C, 1023999, "999 Kb"},
         {QLocale::C, 1024000, "0 Mb"},
         {QLocale::C, 1048575999, "999 Mb"},
-        {QLocale::C, 1048576000, "0.98 Gb"},         // two decimals: the remainder says something
-        {QLocale::C, 3 * kGb, "3 Gb"},               // whole: no decimals
-        {QLocale::C, 3 * kGb + 10485759, "3 Gb"},    // below 0.01 Gb past the whole count
+        {QLocale::C, 1048576000, "0.98 Gb"},      // two decimals: the remainder says something
+        {QLocale::C, 3 * kGb, "3 Gb"},            // whole: no decimals
+        {QLocale::C, 3 * kGb + 10485759, "3 Gb"}, // below 0.01 Gb past the whole count
         {QLocale::C, 3 * kGb + 10485760, "3.01 Gb"},
         // The decimals follow the default locale, as the desktop program's Russian does.
         {QLocale::Russian, 1048576000, "0,98 Gb"},
@@ -54,10 +54,10 @@ TEST(DisplayTextTest, DurationsRoundBeyondTenMinutesAndFollowEnglishGrammar)
     const SCase cases[] = {
         {75, false, "1 min 15 sec"},
         {59, false, "59 sec"},
-        {600, false, "10 min "},            // exactly ten minutes: not rounded
-        {601, false, "11 min "},            // rounded up to the next whole minute
-        {3725, false, "1 hour 3 min "},     // 3780 after rounding
-        {3600, true, "1 hour "},            // English grammar after "from" as well
+        {600, false, "10 min "},        // exactly ten minutes: not rounded
+        {601, false, "11 min "},        // rounded up to the next whole minute
+        {3725, false, "1 hour 3 min "}, // 3780 after rounding
+        {3600, true, "1 hour "},        // English grammar after "from" as well
         {7200 + 59, false, "2 hours 1 min "},
         {21 * 3600, false, "21 hours "},
         {21 * 3600 + 60, true, "21 hours 1 min "},

@@ -90,8 +90,8 @@ TEST_F(ApplicationLogTest, EntryHasTimeStampTagLevelAndMessage)
     ASSERT_TRUE(std::regex_match(text, layout)) << text;
 
     // The fields are day, month, year, time: the stamp reads back as the moment of writing.
-    const QDateTime stamp = QDateTime::fromString(QString::fromStdString(text.substr(1, 23)),
-                                                  "dd.MM.yyyy hh:mm:ss.zzz");
+    const QDateTime stamp =
+        QDateTime::fromString(QString::fromStdString(text.substr(1, 23)), "dd.MM.yyyy hh:mm:ss.zzz");
     ASSERT_TRUE(stamp.isValid());
     EXPECT_LE(before, stamp);
     EXPECT_LE(stamp, after);
@@ -110,10 +110,10 @@ TEST_F(ApplicationLogTest, LevelNamesAndTagPadding)
         {WARNING, "ANR", "ANR     WARNING] m"},
         {ERROR, "EXP", "EXP     ERROR] m"},
         {FATAL, "Main", "Main    FATAL] m"},
-        {LogLevel(5), "Main", "Main         ] m"},  // unknown levels print as five blanks
+        {LogLevel(5), "Main", "Main         ] m"}, // unknown levels print as five blanks
         {LogLevel(-1), "Main", "Main         ] m"},
         {INFO, "Seven77", "Seven77 INFO] m"},
-        {INFO, "Analyzer", "Analyzer INFO] m"},     // a long tag is kept whole
+        {INFO, "Analyzer", "Analyzer INFO] m"}, // a long tag is kept whole
         {INFO, "%s%n", "%s%n    INFO] m"},
         {INFO, "", "        INFO] m"},
     };
@@ -151,8 +151,7 @@ TEST_F(ApplicationLogTest, LongMessagesAreCut)
     const std::vector<std::string> lines = splitLines(content());
     ASSERT_EQ(lines.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(afterTimeStamp(lines[i]),
-                  "Main    INFO] " + messages[i].substr(0, size_t(cases[i].written)))
+        EXPECT_EQ(afterTimeStamp(lines[i]), "Main    INFO] " + messages[i].substr(0, size_t(cases[i].written)))
             << "length " << cases[i].length;
     }
 }
@@ -174,14 +173,15 @@ TEST_F(ApplicationLogTest, ControlCharactersAreEscaped)
     QString error;
     ASSERT_TRUE(logOpen(m_path, error));
     logWrite(INFO, "WM", QString::fromUtf8("cam\n[01.01.2026 00:00:00.000 Main    INFO] Export results: 9 of 9"));
-    logWrite(INFO, "WM", QString::fromUtf8("a\rb\tc\x01" "d\x1b[0m\x7f\u0085 \\ \u00e9"));
+    logWrite(INFO, "WM",
+             QString::fromUtf8("a\rb\tc\x01"
+                               "d\x1b[0m\x7f\u0085 \\ \u00e9"));
     logClose();
     const std::string text = content();
     const size_t second = text.find('\n') + 1;
     EXPECT_EQ(afterTimeStamp(text.substr(0, second)),
               "WM      INFO] cam\\n[01.01.2026 00:00:00.000 Main    INFO] Export results: 9 of 9\n");
-    EXPECT_EQ(afterTimeStamp(text.substr(second)),
-              "WM      INFO] a\\rb\\tc\\x01d\\x1B[0m\\x7F\\x85 \\ \u00e9\n");
+    EXPECT_EQ(afterTimeStamp(text.substr(second)), "WM      INFO] a\\rb\\tc\\x01d\\x1B[0m\\x7F\\x85 \\ \u00e9\n");
 }
 
 TEST_F(ApplicationLogTest, NonAsciiTextIsWrittenAsUtf8)
@@ -356,10 +356,8 @@ TEST_F(FileLogTest, TrimKeepsTheNewestBytes)
         {"at the cap nothing is cut", 8, 18, {L"AAAAAAAA\nBBBBBBBB\n"}, "AAAAAAAA\nBBBBBBBB\n"},
         {"cut inside a line", 8, 16, {L"AAAAAAAA\nBBBBBBBB\n"}, "BBBBBBB\n"},
         {"line end at the cut is dropped", 10, 16, {L"AAAAAAAA\nBBBBBBBB\n"}, "BBBBBBBB\n"},
-        {"writes go on after a trim", 8, 16,
-         {L"AAAAAAAA\nBBBBBBBB\n", L"CC\n"}, "BBBBBBB\nCC\n"},
-        {"trims again", 8, 16,
-         {L"AAAAAAAA\nBBBBBBBB\n", L"CCCCCCCCCC\n"}, "CCCCCCC\n"},
+        {"writes go on after a trim", 8, 16, {L"AAAAAAAA\nBBBBBBBB\n", L"CC\n"}, "BBBBBBB\nCC\n"},
+        {"trims again", 8, 16, {L"AAAAAAAA\nBBBBBBBB\n", L"CCCCCCCCCC\n"}, "CCCCCCC\n"},
         {"nothing left after a line end", 1, 2, {L"ab\n"}, ""},
     };
     for (const Case& c : cases) {

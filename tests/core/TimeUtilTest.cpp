@@ -51,8 +51,8 @@ TEST(TimeUtilTextTest, UtcOffsetText)
 TEST(TimeUtilTextTest, RoundUpToMinute)
 {
     const std::vector<std::pair<quint64, quint64>> cases = {
-        {0, 0}, {1, 60}, {59, 60}, {60, 60}, {61, 120}, {120, 120}, {121, 180},
-        {4294967295u, 4294967340u}, // past 32 bits without wrapping
+        {0, 0},    {1, 60},    {59, 60},   {60, 60},
+        {61, 120}, {120, 120}, {121, 180}, {4294967295u, 4294967340u}, // past 32 bits without wrapping
     };
     for (const auto& [seconds, rounded] : cases)
         EXPECT_EQ(CTimeUtil::roundUpToMinute(seconds), rounded) << seconds;

@@ -35,15 +35,48 @@ const SSetupCase kSetupCases[] = {
     {"SpsLengthHalf", "0164001effe100", L"Not enough decoder setup data size for SequenceParamsSet NALSize", 0, 0},
     {"SpsCut", "0164001effe10005676400", L"Not enough decoder setup data size for SequenceParamsSet", 0, 0},
     {"EmptySpsThenEnd", "0164001effe10000", L"Not enough decoder setup data size for PictureParamsSetsCount", 0, 0},
-    {"PpsLengthMissing", "0164001effe100026764" "01", L"Not enough decoder setup data size for PictureParamsSet NALSize", 0, 0},
-    {"PpsLengthHalf", "0164001effe100026764" "0100", L"Not enough decoder setup data size for PictureParamsSet NALSize", 0, 0},
-    {"PpsCut", "0164001effe100026764" "01000468ee", L"Not enough decoder setup data size for PictureParamsSet", 0, 0},
-    {"NoPps", "0164001effe100026764" "00", nullptr, 1, 0},
-    {"NoSps", "0164001effe0" "01000268ee", nullptr, 0, 1},
-    {"ZeroLengthSetsSkipped", "0164001effe2" "0000" "00026764" "03" "0000" "000268ee" "0000", nullptr, 1, 1},
-    {"TrailingBytesIgnored", "0164001effe100026764" "010002" "68ee" "fdf8f800", nullptr, 1, 1},
+    {"PpsLengthMissing",
+     "0164001effe100026764"
+     "01",
+     L"Not enough decoder setup data size for PictureParamsSet NALSize", 0, 0},
+    {"PpsLengthHalf",
+     "0164001effe100026764"
+     "0100",
+     L"Not enough decoder setup data size for PictureParamsSet NALSize", 0, 0},
+    {"PpsCut",
+     "0164001effe100026764"
+     "01000468ee",
+     L"Not enough decoder setup data size for PictureParamsSet", 0, 0},
+    {"NoPps",
+     "0164001effe100026764"
+     "00",
+     nullptr, 1, 0},
+    {"NoSps",
+     "0164001effe0"
+     "01000268ee",
+     nullptr, 0, 1},
+    {"ZeroLengthSetsSkipped",
+     "0164001effe2"
+     "0000"
+     "00026764"
+     "03"
+     "0000"
+     "000268ee"
+     "0000",
+     nullptr, 1, 1},
+    {"TrailingBytesIgnored",
+     "0164001effe100026764"
+     "010002"
+     "68ee"
+     "fdf8f800",
+     nullptr, 1, 1},
     // The count is the low five bits of byte 5 (the upper bits are reserved ones).
-    {"ReservedBitsIgnored", "0164001eff" "21" "00026764" "00", nullptr, 1, 0},
+    {"ReservedBitsIgnored",
+     "0164001eff"
+     "21"
+     "00026764"
+     "00",
+     nullptr, 1, 0},
 };
 
 class DecoderSetupData : public testing::TestWithParam<SSetupCase> {};
@@ -71,11 +104,22 @@ TEST_P(DecoderSetupData, ParsesOrNamesTheShortfall)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DecoderSetupData, testing::ValuesIn(kSetupCases),
-                         [](const testing::TestParamInfo<SSetupCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SSetupCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 TEST(DecoderSetupDataContent, KeepsSetsInOrderAndBuildsThePrefix)
 {
-    const std::vector<uint8_t> data = Hex("0164001effe2" "0002" "6701" "0003" "670203" "02" "0001" "68" "0002" "6804");
+    const std::vector<uint8_t> data = Hex("0164001effe2"
+                                          "0002"
+                                          "6701"
+                                          "0003"
+                                          "670203"
+                                          "02"
+                                          "0001"
+                                          "68"
+                                          "0002"
+                                          "6804");
     ParameterSetList pictureSets, sequenceSets;
     ASSERT_TRUE(ParseDecoderSetupData(data.data(), data.size(), pictureSets, sequenceSets, nullptr));
     EXPECT_EQ(sequenceSets, (ParameterSetList{{0x67, 0x01}, {0x67, 0x02, 0x03}}));
@@ -83,7 +127,10 @@ TEST(DecoderSetupDataContent, KeepsSetsInOrderAndBuildsThePrefix)
 
     std::vector<uint8_t> prefix = {0xAA}; // replaced, not appended to
     BuildParameterSetPrefix(sequenceSets, pictureSets, prefix);
-    EXPECT_EQ(prefix, Hex("000000026701" "00000003670203" "0000000168" "000000026804"));
+    EXPECT_EQ(prefix, Hex("000000026701"
+                          "00000003670203"
+                          "0000000168"
+                          "000000026804"));
 }
 
 // ---- sync samples ----
@@ -96,17 +143,38 @@ struct SSyncCase {
 
 const SSyncCase kSyncCases[] = {
     {"IdrFirst", "0000000365888400", true},
-    {"DelimiterSeiIdr", "000000020910" "0000000306050a" "0000000365888400", true},
-    {"ParameterSetsFirst", "00000002674d" "0000000268ee" "0000000365888400", true},
+    {"DelimiterSeiIdr",
+     "000000020910"
+     "0000000306050a"
+     "0000000365888400",
+     true},
+    {"ParameterSetsFirst",
+     "00000002674d"
+     "0000000268ee"
+     "0000000365888400",
+     true},
     {"PictureSetAlone", "0000000268ee", true},
     {"NonIdrSlice", "0000000341e20c", false},
-    {"DelimiterThenNonIdr", "000000020930" "0000000341e20c", false},
-    {"ZeroLengthThenIdr", "00000000" "0000000365888400", true},
+    {"DelimiterThenNonIdr",
+     "000000020930"
+     "0000000341e20c",
+     false},
+    {"ZeroLengthThenIdr",
+     "00000000"
+     "0000000365888400",
+     true},
     // The first unit claims more bytes than there are; its type byte is still there to read.
     {"TruncatedIdr", "0000006465888400", true},
     // A length running past the end ends the walk: what follows is not a unit boundary.
-    {"TruncatedThenIdrBytes", "0000006441e2" "0000000365888400", false},
-    {"HugeLength", "ffffffff41" "00000001" "65", false},
+    {"TruncatedThenIdrBytes",
+     "0000006441e2"
+     "0000000365888400",
+     false},
+    {"HugeLength",
+     "ffffffff41"
+     "00000001"
+     "65",
+     false},
     {"LengthOnly", "00000001", false},
     {"Empty", "", false},
 };
@@ -120,7 +188,9 @@ TEST_P(SyncSample, LooksAtEveryNalUnit)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SyncSample, testing::ValuesIn(kSyncCases),
-                         [](const testing::TestParamInfo<SSyncCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SSyncCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 // ---- picture size ----
 
@@ -166,7 +236,9 @@ TEST_P(PictureSize, ComesFromTheSequenceParameterSet)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PictureSize, testing::ValuesIn(kSizeCases),
-                         [](const testing::TestParamInfo<SSizeCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SSizeCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 // ---- AudioSpecificConfig ----
 
@@ -208,6 +280,8 @@ TEST_P(AacConfig, GivesRateChannelsAndFrameLength)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AacConfig, testing::ValuesIn(kAacCases),
-                         [](const testing::TestParamInfo<SAacCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SAacCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 } // namespace

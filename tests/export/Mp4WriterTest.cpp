@@ -1,7 +1,7 @@
 #include "export/Mp4Writer.h"
 
-#include "MediaSample.h"
 #include "ChildProcess.h"
+#include "MediaSample.h"
 #include "Mp4Check.h"
 #include "TempDir.h"
 #include "TestText.h"
@@ -21,8 +21,8 @@ extern "C" {
 }
 
 using namespace KELMNameSpace;
-using UtilsNameSpace::CMp4FileProvider;
 using KcTest::Narrow;
+using UtilsNameSpace::CMp4FileProvider;
 using UtilsNameSpace::SErrorInfo;
 
 namespace {
@@ -64,8 +64,8 @@ protected:
             ASSERT_TRUE(m_writer.AddVideoTrack(sample.sps, sample.pps, &error)) << Narrow(error.message);
         }
         if (plan.bDeclareAudio) {
-            ASSERT_TRUE(m_writer.AddAudioTrack(sample.audioSpecificConfig.data(), sample.audioSpecificConfig.size(),
-                                               &error))
+            ASSERT_TRUE(
+                m_writer.AddAudioTrack(sample.audioSpecificConfig.data(), sample.audioSpecificConfig.size(), &error))
                 << Narrow(error.message);
         }
         ASSERT_TRUE(m_writer.WriteHeader(&error)) << Narrow(error.message);
@@ -194,8 +194,8 @@ TEST_P(Mp4WriterTrackPlan, HoldsTheTracksThatGotSamples)
         codecs.push_back(track.codec);
         EXPECT_GT(track.frames, 0) << track.codec;
         EXPECT_EQ(static_cast<size_t>(track.frames), track.ticks.size()) << track.codec;
-        EXPECT_EQ(static_cast<size_t>(track.frames), track.codec == "h264" ? KcTest::MediaSample().video.size()
-                                                                           : KcTest::MediaSample().audio.size());
+        EXPECT_EQ(static_cast<size_t>(track.frames),
+                  track.codec == "h264" ? KcTest::MediaSample().video.size() : KcTest::MediaSample().audio.size());
         EXPECT_EQ(track.decodeErrors, 0) << track.codec;
     }
     EXPECT_EQ(codecs, GetParam().codecs);
@@ -309,23 +309,26 @@ TEST_F(Mp4WriterTest, FullStorageReportsTheProviderError)
     const KcTest::SMediaSample& sample = KcTest::MediaSample();
     const std::string path = m_folder.Path("full.mp4");
     std::string result;
-    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(100 * 1024, [&]() {
-        SErrorInfo error;
-        std::string text = "no failure";
-        bool bOk = m_writer.Create(UtilsNameSpace::Utf8ToWide(path), &error) &&
-                   m_writer.AddVideoTrack(sample.sps, sample.pps, &error) && m_writer.WriteHeader(&error);
-        for (uint64_t i = 0; bOk && i < 50 * sample.video.size(); ++i) {
-            const KcTest::SPacket& packet = sample.video[i % sample.video.size()];
-            bOk = m_writer.WriteSample(EMp4Track::Video, packet.data.data(), packet.data.size(), i * kVideoInterval,
-                                       packet.key, &error);
-        }
-        if (!bOk)
-            text = std::to_string(error.code) + "|" + Narrow(error.message);
-        // Closing cannot write the index either, and says why.
-        if (!m_writer.Close(&error))
-            text += "\n" + std::to_string(error.code) + "|" + Narrow(error.message);
-        return text;
-    }, result));
+    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(
+        100 * 1024,
+        [&]() {
+            SErrorInfo error;
+            std::string text = "no failure";
+            bool bOk = m_writer.Create(UtilsNameSpace::Utf8ToWide(path), &error)
+                       && m_writer.AddVideoTrack(sample.sps, sample.pps, &error) && m_writer.WriteHeader(&error);
+            for (uint64_t i = 0; bOk && i < 50 * sample.video.size(); ++i) {
+                const KcTest::SPacket& packet = sample.video[i % sample.video.size()];
+                bOk = m_writer.WriteSample(EMp4Track::Video, packet.data.data(), packet.data.size(), i * kVideoInterval,
+                                           packet.key, &error);
+            }
+            if (!bOk)
+                text = std::to_string(error.code) + "|" + Narrow(error.message);
+            // Closing cannot write the index either, and says why.
+            if (!m_writer.Close(&error))
+                text += "\n" + std::to_string(error.code) + "|" + Narrow(error.message);
+            return text;
+        },
+        result));
     const std::string reason =
         "File '" + path + "' write error: Not enough space on storage device or file exceeds the file size limit";
     EXPECT_EQ(result, "24|Video sample write error: " + reason + "\n24|Target file close error: " + reason);
@@ -365,7 +368,9 @@ TEST_P(LibraryLog, ReportsErrorsAndWarningsOnly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LibraryLog, testing::ValuesIn(kLogCases),
-                         [](const testing::TestParamInfo<SLogCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SLogCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 TEST(LibraryLogLength, IsCutAt65536Characters)
 {

@@ -95,8 +95,8 @@ TEST(MakeFileSystemName, KeepsTextFromRecordingsInItsPlace)
     // The whole target name stays within a name's limit, with room to spare while it is written.
     std::wstring name;
     SErrorInfo error;
-    ASSERT_TRUE(CKELMExport::MakeTargetFileName(longSrid, L"1", Local(2026, 3, 1, 10, 0, 0), Local(2026, 3, 1, 11, 0, 0),
-                                                 name, &error));
+    ASSERT_TRUE(CKELMExport::MakeTargetFileName(longSrid, L"1", Local(2026, 3, 1, 10, 0, 0),
+                                                Local(2026, 3, 1, 11, 0, 0), name, &error));
     EXPECT_LE(Narrow(name).size(), 239u);
     EXPECT_EQ(name.substr(name.size() - 4), L".mp4");
 }
@@ -118,8 +118,8 @@ protected:
         uint64_t estimate = 1500;
         for (const std::string& name : names) {
             const KcTest::SWriteResult& result = m_written[name];
-            estimate += 16 * (result.video.units + result.audio.units) + result.video.payloadBytes +
-                        result.audio.payloadBytes;
+            estimate +=
+                16 * (result.video.units + result.audio.units) + result.video.payloadBytes + result.audio.payloadBytes;
         }
         return estimate;
     }
@@ -153,8 +153,8 @@ TEST_F(ExportPrepareTest, RefusesRequestsThatCannotBePrepared)
         SCOPED_TRACE(c.message);
         uint32_t batchId = 77;
         SErrorInfo error;
-        EXPECT_FALSE(m_storage.PrepareExportFragments(Request("CAM1", c.start, c.end, "/tmp/"), nullptr, &batchId,
-                                                      &error));
+        EXPECT_FALSE(
+            m_storage.PrepareExportFragments(Request("CAM1", c.start, c.end, "/tmp/"), nullptr, &batchId, &error));
         EXPECT_EQ(error.code, c.code);
         EXPECT_EQ(Narrow(error.message), c.message);
         EXPECT_EQ(batchId, 77u);
@@ -182,7 +182,8 @@ TEST_F(ExportPrepareTest, UnknownCameraPreparesNoBatch)
 TEST_F(ExportPrepareTest, SpanOverMidnightGivesOneFragmentPerDay)
 {
     const std::string a = Write("a.kelm", Recording("CAM1", Local(2026, 3, 1, 22, 0, 0), Local(2026, 3, 1, 22, 0, 5)));
-    const std::string b = Write("b.kelm", Recording("CAM1", Local(2026, 3, 1, 23, 59, 50), Local(2026, 3, 2, 0, 0, 10)));
+    const std::string b =
+        Write("b.kelm", Recording("CAM1", Local(2026, 3, 1, 23, 59, 50), Local(2026, 3, 2, 0, 0, 10)));
     const std::string c = Write("c.kelm", Recording("CAM1", Local(2026, 3, 2, 1, 59, 55), Local(2026, 3, 2, 2, 0, 0)));
     LoadAndSetOffset(m_storage, {c, b, a});
 

@@ -35,8 +35,7 @@ std::vector<SUnit> ReadUnits(const std::string& path)
 {
     CUnitCollector collector;
     SErrorInfo error;
-    EXPECT_TRUE(KELMNameSpace::ParseContainer(Wide(path), false, &collector, nullptr, &error))
-        << Narrow(error.message);
+    EXPECT_TRUE(KELMNameSpace::ParseContainer(Wide(path), false, &collector, nullptr, &error)) << Narrow(error.message);
     return collector.units;
 }
 
@@ -56,8 +55,8 @@ std::vector<std::string> CRecordingExportSync::Kinds() const
 
 size_t CRecordingExportSync::Count(const std::string& kind) const
 {
-    return static_cast<size_t>(std::count_if(events.begin(), events.end(),
-                                             [&kind](const auto& event) { return event.first == kind; }));
+    return static_cast<size_t>(
+        std::count_if(events.begin(), events.end(), [&kind](const auto& event) { return event.first == kind; }));
 }
 
 bool CRecordingExportSync::Answer(const std::string& kind, const std::string& detail)

@@ -4,9 +4,9 @@
 // storage, the units a container holds, and an event sync that records every report.
 
 #include "ExportSetup.h"
-#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
+#include "export/KELMExport.h"
 
 #include <cstdint>
 #include <functional>
@@ -80,7 +80,10 @@ public:
     }
     bool OnBatchStart(uint32_t batchId) override { return Answer("BatchStart", std::to_string(batchId)); }
     bool OnBatchEnd() override { return Answer("BatchEnd", ""); }
-    bool OnFileStart(const std::wstring& path, uint32_t, uint64_t) override { return Answer("FileStart", Narrow(path)); }
+    bool OnFileStart(const std::wstring& path, uint32_t, uint64_t) override
+    {
+        return Answer("FileStart", Narrow(path));
+    }
     bool OnFileDone(const std::wstring& path, uint32_t) override { return Answer("FileDone", Narrow(path)); }
     bool OnFileError(const std::wstring& path, uint32_t, const SErrorInfo&) override
     {

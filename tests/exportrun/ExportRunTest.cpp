@@ -2,8 +2,8 @@
 // MP4 file is read back and decoded as a player would.
 #include "ExportRunSupport.h"
 
-#include "MediaSample.h"
 #include "ChildProcess.h"
+#include "MediaSample.h"
 #include "Mp4Check.h"
 
 #include <gtest/gtest.h>
@@ -107,8 +107,8 @@ void ExpectPlayable(const KcTest::SMp4Report& report, const std::vector<std::str
         found.push_back(track.codec);
         EXPECT_EQ(track.decodeErrors, 0) << track.codec;
         EXPECT_EQ(static_cast<size_t>(track.frames), track.ticks.size()) << track.codec;
-        EXPECT_TRUE(std::adjacent_find(track.ticks.begin(), track.ticks.end(), std::greater_equal<int64_t>()) ==
-                    track.ticks.end())
+        EXPECT_TRUE(std::adjacent_find(track.ticks.begin(), track.ticks.end(), std::greater_equal<int64_t>())
+                    == track.ticks.end())
             << track.codec << ": ticks do not strictly increase";
         if (track.codec == "h264") {
             ASSERT_FALSE(track.keys.empty());
@@ -264,8 +264,8 @@ TEST_F(ExportRunTest, KindMissingFromTheFirstFileIsKept)
         const std::string b = Write(prefix + "b.kelm", Recording("CAM1", t + 10, t + 20));
         LoadAndSetOffset(storage, {a, b});
         SErrorInfo error;
-        ASSERT_TRUE(storage.PrepareExportFragments(Request("CAM1", t, t + 60, Out(prefix + "CAM1")), nullptr, nullptr,
-                                                   &error));
+        ASSERT_TRUE(
+            storage.PrepareExportFragments(Request("CAM1", t, t + 60, Out(prefix + "CAM1")), nullptr, nullptr, &error));
         ASSERT_TRUE(storage.RunExport(&error)) << Narrow(error.message);
         EXPECT_TRUE(sync.errors.empty());
 
@@ -321,7 +321,8 @@ TEST_F(ExportRunTest, SpanOverMidnightGivesOneFilePerDay)
 {
     const std::string a = Write("a.kelm", Recording("CAM1", Local(2026, 3, 1, 22, 0, 0), Local(2026, 3, 1, 22, 0, 5)));
     // Midnight falls inside a group of pictures: the second day starts at the next sync sample.
-    const std::string b = Write("b.kelm", Recording("CAM1", Local(2026, 3, 1, 23, 59, 50.5), Local(2026, 3, 2, 0, 0, 10)));
+    const std::string b =
+        Write("b.kelm", Recording("CAM1", Local(2026, 3, 1, 23, 59, 50.5), Local(2026, 3, 2, 0, 0, 10)));
     const std::string c = Write("c.kelm", Recording("CAM1", Local(2026, 3, 2, 1, 59, 55), Local(2026, 3, 2, 2, 0, 0)));
     Prepare({a, b, c}, {Request("CAM1", Local(2026, 3, 1, 22, 0, 0), Local(2026, 3, 2, 2, 0, 0), Out())});
     int clockCalls = 0;
@@ -333,7 +334,7 @@ TEST_F(ExportRunTest, SpanOverMidnightGivesOneFilePerDay)
     ASSERT_TRUE(m_storage.RunExport(&error)) << Narrow(error.message);
 
     EXPECT_EQ(m_scratch.FilesUnder("out"), (std::vector<std::string>{"CAM1/CAM1_1_01.03.26_22.00-00.00.mp4",
-                                                                      "CAM1/CAM1_1_02.03.26_00.00-02.00.mp4"}));
+                                                                     "CAM1/CAM1_1_02.03.26_00.00-02.00.mp4"}));
     const std::vector<std::vector<std::string>> files = {{a, b}, {b, c}};
     for (size_t day = 0; day < 2; ++day) {
         const SExportFragment& fragment = Fragment(0, day);
@@ -362,8 +363,7 @@ TEST_F(ExportRunTest, SpanOverMidnightGivesOneFilePerDay)
     for (size_t i = 1; i < progress.size(); ++i) {
         EXPECT_GE(progress[i].totalPercent, progress[i - 1].totalPercent) << i;
         EXPECT_GE(progress[i].batchPercent, progress[i - 1].batchPercent) << i;
-        if (!progress[i].targetName.empty() &&
-            (targetNames.empty() || targetNames.back() != progress[i].targetName))
+        if (!progress[i].targetName.empty() && (targetNames.empty() || targetNames.back() != progress[i].targetName))
             targetNames.push_back(progress[i].targetName);
     }
     EXPECT_EQ(targetNames, (std::vector<std::wstring>{Fragment(0, 0).targetFileName, Fragment(0, 1).targetFileName}));
@@ -404,16 +404,40 @@ TEST_P(ExportRunStreamTest, UnusableStreamIsLeftOut)
 }
 
 const SStreamCase kStreamCases[] = {
-    {"AdtsAudio", kelm::ADTSAACAudio, kelm::H264Video, {}, {{29, "Audio codec 'ADTSAACAudio' not supported"}}, 0, {"h264"}},
-    {"AnnexBVideo", kelm::RawAACAudio, kelm::AnnexBH264Video, {}, {{29, "Video codec 'AnnexBH264Video' not supported"}}, 0, {"aac"}},
-    {"ShortSetupData", kelm::RawAACAudio, kelm::H264Video, {1, 0x64, 0}, {{14, "H264ParamsSets get error: Too small decoder setup data size"}},
-     14, {"aac"}},
-    {"SetupDataFormatId", kelm::RawAACAudio, kelm::H264Video, {0, 0x64, 0, 0x0D, 0xFF, 0xE1, 0, 0}, {{14, "H264ParamsSets get error: Invalid decoder setup data format ID"}},
-     14, {"aac"}},
+    {"AdtsAudio",
+     kelm::ADTSAACAudio,
+     kelm::H264Video,
+     {},
+     {{29, "Audio codec 'ADTSAACAudio' not supported"}},
+     0,
+     {"h264"}},
+    {"AnnexBVideo",
+     kelm::RawAACAudio,
+     kelm::AnnexBH264Video,
+     {},
+     {{29, "Video codec 'AnnexBH264Video' not supported"}},
+     0,
+     {"aac"}},
+    {"ShortSetupData",
+     kelm::RawAACAudio,
+     kelm::H264Video,
+     {1, 0x64, 0},
+     {{14, "H264ParamsSets get error: Too small decoder setup data size"}},
+     14,
+     {"aac"}},
+    {"SetupDataFormatId",
+     kelm::RawAACAudio,
+     kelm::H264Video,
+     {0, 0x64, 0, 0x0D, 0xFF, 0xE1, 0, 0},
+     {{14, "H264ParamsSets get error: Invalid decoder setup data format ID"}},
+     14,
+     {"aac"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExportRunStreamTest, testing::ValuesIn(kStreamCases),
-                         [](const testing::TestParamInfo<SStreamCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SStreamCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 TEST_F(ExportRunTest, TargetDirectoryThatCannotBeCreated)
 {
@@ -443,21 +467,24 @@ TEST_F(ExportRunTest, FullDeviceDeletesTheTarget)
 
     // The limit applies to the child only, which reports through a pipe.
     std::string result;
-    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(300 * 1024, [&]() {
-        SErrorInfo error;
-        std::string text = m_storage.RunExport(&error) ? "ok" : "failed";
-        for (const SErrorInfo& reported : m_sync.errors)
-            text += "\n" + std::to_string(reported.code) + "|" + Narrow(reported.message);
-        text += "\nends " + std::to_string(m_sync.targetEnds.size());
-        return text;
-    }, result));
+    ASSERT_TRUE(KcTest::RunWithFileSizeLimit(
+        300 * 1024,
+        [&]() {
+            SErrorInfo error;
+            std::string text = m_storage.RunExport(&error) ? "ok" : "failed";
+            for (const SErrorInfo& reported : m_sync.errors)
+                text += "\n" + std::to_string(reported.code) + "|" + Narrow(reported.message);
+            text += "\nends " + std::to_string(m_sync.targetEnds.size());
+            return text;
+        },
+        result));
 
     // One report for the target, not one per unit that could not be written; whichever track's
     // sample filled the device, the file named is the partial one.
     const auto expected = [&](const char* pTrack) {
-        return std::string("ok\n24|") + pTrack + " sample write error: File '" + target +
-               ".part' write error: Not enough space on storage device or file exceeds the file size limit"
-               "\nends 0";
+        return std::string("ok\n24|") + pTrack + " sample write error: File '" + target
+               + ".part' write error: Not enough space on storage device or file exceeds the file size limit"
+                 "\nends 0";
     };
     EXPECT_TRUE(result == expected("Video") || result == expected("Audio")) << result;
     EXPECT_FALSE(std::filesystem::exists(target));
@@ -535,11 +562,11 @@ TEST_F(ExportRunStopTest, EveryReportInItsOrder)
     ASSERT_TRUE(m_storage.RunExport(&error)) << Narrow(error.message);
     std::vector<std::string> kinds = m_sync.Kinds();
     kinds.erase(std::remove(kinds.begin(), kinds.end(), "Progress"), kinds.end());
-    EXPECT_EQ(kinds, (std::vector<std::string>{
-                         "ExportStart", "BatchStart", "FileStart", "Warning", "TargetStart", "FileDone", "FileStart",
-                         "FileDone", "FileStart", "FileWarning", "FileDone", "FileStart", "FileError", "TargetEnd",
-                         "BatchEnd", "BatchStart", "FileStart", "Warning", "TargetStart", "Error", "FileDone", "Error",
-                         "BatchEnd", "ExportEnd"}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"ExportStart", "BatchStart", "FileStart", "Warning",     "TargetStart",
+                                               "FileDone",    "FileStart",  "FileDone",  "FileStart",   "FileWarning",
+                                               "FileDone",    "FileStart",  "FileError", "TargetEnd",   "BatchEnd",
+                                               "BatchStart",  "FileStart",  "Warning",   "TargetStart", "Error",
+                                               "FileDone",    "Error",      "BatchEnd",  "ExportEnd"}));
     EXPECT_EQ(m_scratch.FilesUnder("out").size(), 1u);
 }
 
@@ -567,11 +594,14 @@ TEST_P(ExportRunStopTest, StopsAtTheReport)
         ExpectPlayable(KcTest::InspectMp4(m_scratch.Path("out/" + file)), {"aac", "h264"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reports, ExportRunStopTest,
-    testing::Values(std::make_pair("ExportStart", 1), std::make_pair("BatchStart", 1), std::make_pair("FileStart", 2),
-                    std::make_pair("Warning", 1), std::make_pair("TargetStart", 1), std::make_pair("Progress", 60),
-                    std::make_pair("FileDone", 1), std::make_pair("FileWarning", 1), std::make_pair("FileError", 1),
-                    std::make_pair("TargetEnd", 1), std::make_pair("BatchEnd", 1), std::make_pair("Error", 1),
-                    std::make_pair("ExportEnd", 1)),
-    [](const testing::TestParamInfo<std::pair<const char*, size_t>>& caseInfo) { return std::string(caseInfo.param.first); });
+INSTANTIATE_TEST_SUITE_P(Reports, ExportRunStopTest,
+                         testing::Values(std::make_pair("ExportStart", 1), std::make_pair("BatchStart", 1),
+                                         std::make_pair("FileStart", 2), std::make_pair("Warning", 1),
+                                         std::make_pair("TargetStart", 1), std::make_pair("Progress", 60),
+                                         std::make_pair("FileDone", 1), std::make_pair("FileWarning", 1),
+                                         std::make_pair("FileError", 1), std::make_pair("TargetEnd", 1),
+                                         std::make_pair("BatchEnd", 1), std::make_pair("Error", 1),
+                                         std::make_pair("ExportEnd", 1)),
+                         [](const testing::TestParamInfo<std::pair<const char*, size_t>>& caseInfo) {
+                             return std::string(caseInfo.param.first);
+                         });

@@ -47,8 +47,8 @@ std::string Garbage(size_t size)
 
 uint32_t BigEndian32(const std::string& bytes, size_t at)
 {
-    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
-           (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
+    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16)
+           | (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
 }
 
 // Offset of the first record that starts at or after the given one (the file size when none does).
@@ -93,8 +93,8 @@ void Apply(EContainerFault fault, const std::string& path)
 
 bool StopsTheParse(EContainerFault fault)
 {
-    return fault == EContainerFault::Removed || fault == EContainerFault::Garbage ||
-           fault == EContainerFault::GarbageTail;
+    return fault == EContainerFault::Removed || fault == EContainerFault::Garbage
+           || fault == EContainerFault::GarbageTail;
 }
 
 class ContainerFaultTest : public testing::TestWithParam<SContainerCase> {
@@ -129,14 +129,14 @@ TEST_P(ContainerFaultTest, RunGoesOnAndKeepsWhatTheContainersStillGive)
     Write("c.kelm", Recording("CAM1", day1 + 20, day1 + 24));
     Write("d.kelm", Recording("CAM1", day2, day2 + 4));
     Write("e.kelm", Recording("CAM2", day1, day1 + 4));
-    LoadAndSetOffset(m_storage, {m_files["a.kelm"], m_files["b.kelm"], m_files["c.kelm"], m_files["d.kelm"],
-                                 m_files["e.kelm"]});
+    LoadAndSetOffset(m_storage,
+                     {m_files["a.kelm"], m_files["b.kelm"], m_files["c.kelm"], m_files["d.kelm"], m_files["e.kelm"]});
     const std::string out = m_dir.Path("out") + "/";
     for (const char* srid : {"CAM1", "CAM2"}) {
         SErrorInfo error;
-        ASSERT_TRUE(m_storage.PrepareExportFragments(Request(srid, Local(2026, 3, 1, 0, 0, 0),
-                                                             Local(2026, 3, 2, 23, 59, 59), out + srid + "/"),
-                                                     nullptr, nullptr, &error))
+        ASSERT_TRUE(m_storage.PrepareExportFragments(
+            Request(srid, Local(2026, 3, 1, 0, 0, 0), Local(2026, 3, 2, 23, 59, 59), out + srid + "/"), nullptr,
+            nullptr, &error))
             << Narrow(error.message);
     }
     const auto& batches = m_storage.GetExportBatches();
@@ -158,11 +158,17 @@ TEST_P(ContainerFaultTest, RunGoesOnAndKeepsWhatTheContainersStillGive)
     };
     std::vector<SDay> days = {
         {Narrow(batches[0].fragments[0].targetDirectory + batches[0].fragments[0].targetFileName),
-         Narrow(batches[0].fragments[0].targetFileName), {"a.kelm", "b.kelm", "c.kelm"}, {}},
+         Narrow(batches[0].fragments[0].targetFileName),
+         {"a.kelm", "b.kelm", "c.kelm"},
+         {}},
         {Narrow(batches[0].fragments[1].targetDirectory + batches[0].fragments[1].targetFileName),
-         Narrow(batches[0].fragments[1].targetFileName), {"d.kelm"}, {}},
+         Narrow(batches[0].fragments[1].targetFileName),
+         {"d.kelm"},
+         {}},
         {Narrow(batches[1].fragments[0].targetDirectory + batches[1].fragments[0].targetFileName),
-         Narrow(batches[1].fragments[0].targetFileName), {"e.kelm"}, {}},
+         Narrow(batches[1].fragments[0].targetFileName),
+         {"e.kelm"},
+         {}},
     };
     for (SDay& day : days) {
         for (const std::string& name : day.files) {
@@ -249,4 +255,6 @@ const SContainerCase kContainerCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, ContainerFaultTest, testing::ValuesIn(kContainerCases),
-                         [](const testing::TestParamInfo<SContainerCase>& caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const testing::TestParamInfo<SContainerCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });

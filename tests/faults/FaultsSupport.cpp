@@ -2,8 +2,8 @@
 
 #include "ChildProcess.h"
 
-#include "container/KelmParser.h"
 #include "Mp4Check.h"
+#include "container/KelmParser.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,8 @@ std::string Serialize(bool bResult, const std::vector<SReport>& reports)
     std::string text = bResult ? "ok" : "failed";
     text += kRecordEnd;
     for (const SReport& report : reports) {
-        text += report.kind + kFieldEnd + report.detail + kFieldEnd + std::to_string(report.code) + kFieldEnd +
-                report.message + kRecordEnd;
+        text += report.kind + kFieldEnd + report.detail + kFieldEnd + std::to_string(report.code) + kFieldEnd
+                + report.message + kRecordEnd;
     }
     return text;
 }
@@ -93,7 +93,10 @@ bool CReportSync::Keep(const std::string& kind, const std::string& detail, const
     return true;
 }
 
-std::vector<SReport> CReportSync::Of(const std::string& kind) const { return Filter(reports, kind); }
+std::vector<SReport> CReportSync::Of(const std::string& kind) const
+{
+    return Filter(reports, kind);
+}
 
 std::vector<std::string> CReportSync::Lines() const
 {
@@ -103,18 +106,24 @@ std::vector<std::string> CReportSync::Lines() const
     return lines;
 }
 
-std::vector<SReport> SChildRun::Of(const std::string& kind) const { return Filter(reports, kind); }
+std::vector<SReport> SChildRun::Of(const std::string& kind) const
+{
+    return Filter(reports, kind);
+}
 
 SChildRun RunExportWithFileSizeLimit(CKELMExport& storage, CReportSync& sync, uint64_t limitBytes)
 {
     SChildRun run;
     std::string text;
-    const bool bRan = KcTest::RunWithFileSizeLimit(limitBytes, [&]() {
-        storage.SetExportEventSync(&sync);
-        SErrorInfo error;
-        const bool bResult = storage.RunExport(&error);
-        return Serialize(bResult, sync.reports);
-    }, text);
+    const bool bRan = KcTest::RunWithFileSizeLimit(
+        limitBytes,
+        [&]() {
+            storage.SetExportEventSync(&sync);
+            SErrorInfo error;
+            const bool bResult = storage.RunExport(&error);
+            return Serialize(bResult, sync.reports);
+        },
+        text);
     if (!bRan)
         return run;
 
@@ -146,8 +155,8 @@ void ExpectIntactMp4(const std::string& path, uint64_t videoFrames, uint64_t aud
         EXPECT_EQ(pTrack->decodeErrors, 0) << pTrack->codec;
         EXPECT_GT(pTrack->frames, 0) << pTrack->codec;
         EXPECT_EQ(static_cast<size_t>(pTrack->frames), pTrack->ticks.size()) << pTrack->codec;
-        EXPECT_TRUE(std::adjacent_find(pTrack->ticks.begin(), pTrack->ticks.end(), std::greater_equal<int64_t>()) ==
-                    pTrack->ticks.end())
+        EXPECT_TRUE(std::adjacent_find(pTrack->ticks.begin(), pTrack->ticks.end(), std::greater_equal<int64_t>())
+                    == pTrack->ticks.end())
             << pTrack->codec << ": times do not strictly increase";
     }
     ASSERT_FALSE(pVideo->keys.empty());

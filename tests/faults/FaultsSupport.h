@@ -5,9 +5,9 @@
 // that a finished MP4 file plays.
 
 #include "ExportSetup.h"
-#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TempDir.h"
+#include "export/KELMExport.h"
 
 #include <cstdint>
 #include <string>

@@ -41,7 +41,8 @@ protected:
         LoadAndSetOffset(m_storage, files);
         const double from = Local(2026, 3, 1, 0, 0, 0);
         const double to = Local(2026, 3, 2, 23, 59, 59);
-        for (const auto& [srid, folder] : {std::pair<std::string, std::string>{"CAM1", cam1Folder}, {"CAM2", cam2Folder}}) {
+        for (const auto& [srid, folder] :
+             {std::pair<std::string, std::string>{"CAM1", cam1Folder}, {"CAM2", cam2Folder}}) {
             SErrorInfo error;
             ASSERT_TRUE(m_storage.PrepareExportFragments(Request(srid, from, to, folder), nullptr, nullptr, &error))
                 << Narrow(error.message);
@@ -99,7 +100,8 @@ TEST_F(TargetFaultTest, FullDeviceInTheMiddleOfADayGoesOnWithTheNextDayAndCamera
               std::string::npos)
         << errors[0].message;
     EXPECT_TRUE(run.Of("FileError").empty());
-    EXPECT_EQ(Details(run.Of("TargetStart")), (std::vector<std::string>{TargetPath(0, 0), TargetPath(0, 1), TargetPath(1, 0)}));
+    EXPECT_EQ(Details(run.Of("TargetStart")),
+              (std::vector<std::string>{TargetPath(0, 0), TargetPath(0, 1), TargetPath(1, 0)}));
     EXPECT_EQ(Details(run.Of("TargetEnd")), (std::vector<std::string>{TargetName(0, 1), TargetName(1, 0)}));
     EXPECT_EQ(run.Of("BatchEnd").size(), 2u);
     EXPECT_EQ(run.Of("ExportEnd").size(), 1u);
@@ -121,7 +123,8 @@ TEST_F(TargetFaultTest, FullDeviceWhileTheIndexIsWrittenDeletesTheTarget)
         const std::string roomyOut = m_dir.Path("roomy") + "/";
         const double from = Local(2026, 3, 1, 0, 0, 0);
         const double to = Local(2026, 3, 2, 23, 59, 59);
-        LoadAndSetOffset(roomy, {m_dir.Path("cam1-day1.kelm"), m_dir.Path("cam1-day2.kelm"), m_dir.Path("cam2-day1.kelm")});
+        LoadAndSetOffset(roomy,
+                         {m_dir.Path("cam1-day1.kelm"), m_dir.Path("cam1-day2.kelm"), m_dir.Path("cam2-day1.kelm")});
         SErrorInfo error;
         ASSERT_TRUE(roomy.PrepareExportFragments(Request("CAM1", from, to, roomyOut), nullptr, nullptr, &error));
         ASSERT_TRUE(roomy.RunExport(&error)) << Narrow(error.message);

@@ -1,7 +1,7 @@
-#include "container/File.h"
 #include "TempDir.h"
-#include "container/TextConvert.h"
 #include "WorkingDirectory.h"
+#include "container/File.h"
+#include "container/TextConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,8 @@ TEST_F(DirectoryTest, NonAsciiLevels)
     SErrorInfo error;
     EXPECT_TRUE(CreateDirectoryPath(m_dir.WidePath(L"Видео/カメラ1/\U0001F4F9"), &error)) << error.message;
     EXPECT_TRUE(IsDirectory(m_dir.Path("\xD0\x92\xD0\xB8\xD0\xB4\xD0\xB5\xD0\xBE/"
-                                       "\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9" "1/\xF0\x9F\x93\xB9")));
+                                       "\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9"
+                                       "1/\xF0\x9F\x93\xB9")));
 }
 
 TEST_F(DirectoryTest, FailuresAreWorded)

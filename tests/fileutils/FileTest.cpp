@@ -1,7 +1,7 @@
 #include "container/File.h"
 #include "TempDir.h"
-#include "container/TextConvert.h"
 #include "WorkingDirectory.h"
+#include "container/TextConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,7 @@ using KcTest::CTempDir;
 
 namespace {
 
-const std::wstring kWriteFullText =
-    L"Not enough space on storage device or file exceeds the file size limit";
+const std::wstring kWriteFullText = L"Not enough space on storage device or file exceeds the file size limit";
 
 class FileTest : public ::testing::Test {
 protected:
@@ -63,8 +62,8 @@ TEST_F(FileTest, SecondOpenNamesBothFilesAndKeepsTheFirst)
     const std::wstring secondName = m_dir.WidePath(L"second.bin");
     EXPECT_FALSE(file.Open(secondName, CFile::OpenExisting, false, &error));
     EXPECT_EQ(error.code, 2);
-    EXPECT_EQ(error.message, L"Can't open the file '" + secondName + L"': object already holds the file '" +
-                                 m_dir.WidePath(L"first.bin") + L"'");
+    EXPECT_EQ(error.message, L"Can't open the file '" + secondName + L"': object already holds the file '"
+                                 + m_dir.WidePath(L"first.bin") + L"'");
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(file.FullPath(), m_dir.WidePath(L"first.bin"));
     char byte = 0;
@@ -97,8 +96,7 @@ TEST_F(FileTest, OpenFailuresAreWorded)
         {"directory read-write", L"folder", CFile::OpenExisting, true, 20, L"' access denied"},
         {"directory read only", L"folder", CFile::OpenExisting, false, 20, L"' access denied"},
         {"directory created always", L"folder", CFile::CreateAlways, true, 20, L"' access denied"},
-        {"unknown disposition", L"existing.bin", 7, false, 1,
-         L"' create or open error: " + GetSystemErrorText(EINVAL)},
+        {"unknown disposition", L"existing.bin", 7, false, 1, L"' create or open error: " + GetSystemErrorText(EINVAL)},
     };
     for (const SOpenFailureCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -356,8 +354,7 @@ TEST_F(FileTest, WritingAReadOnlyFileIsASystemError)
     SErrorInfo error;
     EXPECT_FALSE(file.Write("x", 1, &error));
     EXPECT_EQ(error.code, 18);
-    EXPECT_EQ(error.message,
-              L"File '" + m_dir.WidePath(L"ro.bin") + L"' write error: " + GetSystemErrorText(EBADF));
+    EXPECT_EQ(error.message, L"File '" + m_dir.WidePath(L"ro.bin") + L"' write error: " + GetSystemErrorText(EBADF));
     EXPECT_EQ(m_dir.ReadFile("ro.bin"), "abc");
 }
 
@@ -390,8 +387,8 @@ TEST_F(FileTest, WritingBeyondTheFileSizeLimitIsStorageFull)
             std::_Exit(3);
         const std::string data(10000, 'x');
         const bool bWritten = file.Write(data.data(), data.size(), &error);
-        const bool bExpected = !bWritten && error.code == 24 &&
-                               error.message == L"File '" + name + L"' write error: " + kWriteFullText;
+        const bool bExpected =
+            !bWritten && error.code == 24 && error.message == L"File '" + name + L"' write error: " + kWriteFullText;
         if (!bExpected)
             fprintf(stderr, "%s\n", WideToUtf8(error.message).c_str());
         std::_Exit(bExpected ? 0 : 1);

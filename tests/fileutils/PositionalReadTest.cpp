@@ -1,6 +1,6 @@
 // Reads at a given position: what arrives, where they stop, and how failures are worded.
-#include "container/File.h"
 #include "TempDir.h"
+#include "container/File.h"
 
 #include <gtest/gtest.h>
 

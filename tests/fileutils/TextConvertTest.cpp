@@ -33,7 +33,8 @@ TEST(TextConvertTest, ValidCharactersConvertBothWays)
         {L"\x10FFFF", "\xF4\x8F\xBF\xBF"},
         {L"Камера", "\xD0\x9A\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x80\xD0\xB0"},
         {L"录像", "\xE5\xBD\x95\xE5\x83\x8F"},
-        {L"a\U0001F600b", "a\xF0\x9F\x98\x80" "b"},
+        {L"a\U0001F600b", "a\xF0\x9F\x98\x80"
+                          "b"},
     };
     for (const SCodec& c : cases) {
         EXPECT_EQ(WideToUtf8(c.wide), c.utf8);
@@ -52,7 +53,11 @@ TEST(TextConvertTest, InvalidUtf8BecomesReplacementCharacters)
         std::wstring wide;
     };
     const std::vector<SCase> cases = {
-        {"lone continuation", "a\x80" "b", L"a\xFFFD" L"b"},
+        {"lone continuation",
+         "a\x80"
+         "b",
+         L"a\xFFFD"
+         L"b"},
         {"two continuations", "\x80\xBF", L"\xFFFD\xFFFD"},
         {"overlong two bytes", "\xC0\x80", L"\xFFFD\xFFFD"},
         {"overlong two bytes C1", "\xC1\xBF", L"\xFFFD\xFFFD"},
@@ -66,7 +71,11 @@ TEST(TextConvertTest, InvalidUtf8BecomesReplacementCharacters)
         {"lead FF", "\xFF", L"\xFFFD"},
         {"five-byte form", "\xF8\x88\x80\x80\x80", std::wstring(5, L'\xFFFD')},
         {"cut at the end", "ab\xE2\x82", L"ab\xFFFD"},
-        {"cut before ASCII", "\xE2\x82" "A", L"\xFFFD" L"A"},
+        {"cut before ASCII",
+         "\xE2\x82"
+         "A",
+         L"\xFFFD"
+         L"A"},
         {"cut before a valid character", "\xF0\x9F\xD0\x9A", L"\xFFFD\x41A"},
         {"lead alone at the end", "\xC3", L"\xFFFD"},
     };
@@ -78,12 +87,9 @@ TEST(TextConvertTest, InvalidWideCharactersBecomeReplacementCharacters)
 {
     const std::string replacement = "\xEF\xBF\xBD";
     const std::vector<std::pair<wchar_t, const char*>> cases = {
-        {static_cast<wchar_t>(0xD800), "high surrogate"},
-        {static_cast<wchar_t>(0xDBFF), "last high surrogate"},
-        {static_cast<wchar_t>(0xDC00), "low surrogate"},
-        {static_cast<wchar_t>(0xDFFF), "last low surrogate"},
-        {static_cast<wchar_t>(0x110000), "above U+10FFFF"},
-        {static_cast<wchar_t>(-1), "negative"},
+        {static_cast<wchar_t>(0xD800), "high surrogate"},   {static_cast<wchar_t>(0xDBFF), "last high surrogate"},
+        {static_cast<wchar_t>(0xDC00), "low surrogate"},    {static_cast<wchar_t>(0xDFFF), "last low surrogate"},
+        {static_cast<wchar_t>(0x110000), "above U+10FFFF"}, {static_cast<wchar_t>(-1), "negative"},
     };
     for (const auto& c : cases) {
         const std::wstring text = std::wstring(L"x") + c.first + L"y";

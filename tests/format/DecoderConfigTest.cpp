@@ -49,25 +49,24 @@ TEST_P(Base64LenientTest, DecodesCompleteGroupsOnly)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Base64LenientTest,
-    ::testing::Values(
-        SBase64Case{"Empty", "", {}},
-        SBase64Case{"FourLettersAGiveThreeZeros", "AAAA", {0, 0, 0}},
-        SBase64Case{"ThreeLettersAGiveNothing", "AAA", {}},
-        SBase64Case{"PaddedGroupIsThreeBytes", "AAA=", {0, 0, 0}},
-        SBase64Case{"OnePaddingGivesOneTrailingZero", "AQI=", {1, 2, 0}},
-        SBase64Case{"TwoPaddingsGiveTwoTrailingZeros", "AQ==", {1, 0, 0}},
-        SBase64Case{"WholeAlphabet", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
-                    {0x00, 0x10, 0x83, 0x10, 0x51, 0x87, 0x20, 0x92, 0x8B, 0x30, 0xD3, 0x8F,
-                     0x41, 0x14, 0x93, 0x51, 0x55, 0x97, 0x61, 0x96, 0x9B, 0x71, 0xD7, 0x9F,
-                     0x82, 0x18, 0xA3, 0x92, 0x59, 0xA7, 0xA2, 0x9A, 0xAB, 0xB2, 0xDB, 0xAF,
-                     0xC3, 0x1C, 0xB3, 0xD3, 0x5D, 0xB7, 0xE3, 0x9E, 0xBB, 0xF3, 0xDF, 0xBF}},
-        SBase64Case{"InvalidCharactersAreZeroBits", "/*/-", {0xFC, 0x0F, 0xC0}},
-        SBase64Case{"UrlSafeLettersAreNotTheAlphabet", "-_-_", {0, 0, 0}},
-        SBase64Case{"BlankInsideCountsAsZero", "AQ I", {0x01, 0x00, 0x08}},
-        SBase64Case{"PartialTrailingGroupDropped", "AQIDBA", {1, 2, 3}},
-        SBase64Case{"OneCharacterDropped", "AQIDB", {1, 2, 3}},
-        SBase64Case{"PaddingInTheMiddleIsZeroBits", "A=A=AQID", {0x00, 0x00, 0x00, 1, 2, 3}},
-        SBase64Case{"HighBitBytesAreZeroBits", "\xC3\xA9\xC3\xA9", {0, 0, 0}}),
+    ::testing::Values(SBase64Case{"Empty", "", {}}, SBase64Case{"FourLettersAGiveThreeZeros", "AAAA", {0, 0, 0}},
+                      SBase64Case{"ThreeLettersAGiveNothing", "AAA", {}},
+                      SBase64Case{"PaddedGroupIsThreeBytes", "AAA=", {0, 0, 0}},
+                      SBase64Case{"OnePaddingGivesOneTrailingZero", "AQI=", {1, 2, 0}},
+                      SBase64Case{"TwoPaddingsGiveTwoTrailingZeros", "AQ==", {1, 0, 0}},
+                      SBase64Case{"WholeAlphabet",
+                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
+                                  {0x00, 0x10, 0x83, 0x10, 0x51, 0x87, 0x20, 0x92, 0x8B, 0x30, 0xD3, 0x8F,
+                                   0x41, 0x14, 0x93, 0x51, 0x55, 0x97, 0x61, 0x96, 0x9B, 0x71, 0xD7, 0x9F,
+                                   0x82, 0x18, 0xA3, 0x92, 0x59, 0xA7, 0xA2, 0x9A, 0xAB, 0xB2, 0xDB, 0xAF,
+                                   0xC3, 0x1C, 0xB3, 0xD3, 0x5D, 0xB7, 0xE3, 0x9E, 0xBB, 0xF3, 0xDF, 0xBF}},
+                      SBase64Case{"InvalidCharactersAreZeroBits", "/*/-", {0xFC, 0x0F, 0xC0}},
+                      SBase64Case{"UrlSafeLettersAreNotTheAlphabet", "-_-_", {0, 0, 0}},
+                      SBase64Case{"BlankInsideCountsAsZero", "AQ I", {0x01, 0x00, 0x08}},
+                      SBase64Case{"PartialTrailingGroupDropped", "AQIDBA", {1, 2, 3}},
+                      SBase64Case{"OneCharacterDropped", "AQIDB", {1, 2, 3}},
+                      SBase64Case{"PaddingInTheMiddleIsZeroBits", "A=A=AQID", {0x00, 0x00, 0x00, 1, 2, 3}},
+                      SBase64Case{"HighBitBytesAreZeroBits", "\xC3\xA9\xC3\xA9", {0, 0, 0}}),
     [](const ::testing::TestParamInfo<SBase64Case>& caseInfo) { return std::string(caseInfo.param.pName); });
 
 TEST(Base64LenientTest, ReusedBufferTakesTheNewLength)
@@ -129,12 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
         SExtractCase{"NotJsonAtAll", R"(garbage "decoderConfig":"binary-dataXXX:AQID)", {1, 2, 3}},
         SExtractCase{"UpToTheEndWithoutQuote", R"("decoderConfig":"binary-dataXXX:AQIDBA)", {1, 2, 3}},
         SExtractCase{"SpacesAndTabsTrimmed", "\"decoderConfig\":\"binary-dataXXX: \t AQID\t \"", {1, 2, 3}},
-        SExtractCase{"TrimmingKeepsGroupsAligned", "\"decoderConfig\":\"binary-dataXXX: AQIDBAUG \"", {1, 2, 3, 4, 5, 6}},
+        SExtractCase{
+            "TrimmingKeepsGroupsAligned", "\"decoderConfig\":\"binary-dataXXX: AQIDBAUG \"", {1, 2, 3, 4, 5, 6}},
         SExtractCase{"InnerBlankNotTrimmed", "\"decoderConfig\":\"binary-dataXXX: AQ ID\"", {0x01, 0x00, 0x08}},
         SExtractCase{"EmptyValue", R"({"decoderConfig":"binary-dataXXX:"})", {}},
         SExtractCase{"PrefixAtTheEnd", R"("decoderConfig":"binary-dataXXX:)", {}},
         SExtractCase{"FirstOccurrenceWins",
-                     R"("decoderConfig":"binary-dataXXX:AQID" "decoderConfig":"binary-dataXXX:BAUG")", {1, 2, 3}},
+                     R"("decoderConfig":"binary-dataXXX:AQID" "decoderConfig":"binary-dataXXX:BAUG")",
+                     {1, 2, 3}},
         // A near miss right before the real prefix: the search must restart inside it.
         SExtractCase{"FoundAfterAFalseStart", R"(""decoderConfig":"decoderConfig":"binary-dataXXX:AQID")", {1, 2, 3}}),
     [](const ::testing::TestParamInfo<SExtractCase>& caseInfo) { return std::string(caseInfo.param.pName); });
@@ -161,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MissingDecoderConfigTest,
                                            R"({"decoderConfig":"AQID"})",                 // no binary-data marker
                                            R"({"decoderConfig": "binary-dataXXX:AQID"})", // blank after colon
                                            R"({"decoderConfig":"binary-dataXX:AQID"})",
-                                           R"("decoderConfig":"binary-dataXXX)"));      // cut before the colon
+                                           R"("decoderConfig":"binary-dataXXX)")); // cut before the colon
 
 TEST(ExtractDecoderConfigTest, MissingWithoutErrorRecordIsAllowed)
 {

@@ -1,5 +1,5 @@
-#include "FormatTestSupport.h"
 #include "KelmWriter.h"
+#include "FormatTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -219,8 +219,8 @@ TEST(KelmWriterTest, HourlyFilesAreCompleteContextsOnOneGrid)
     options.srid = "CAM7";
     const SWriteResult result = KcTest::WriteHourlyFiles(dir.Path(), options);
     ASSERT_TRUE(result.ok);
-    ASSERT_EQ(result.files, (std::vector<std::string>{dir.Path("CAM7-20260301-2300.kelm"),
-                                                      dir.Path("CAM7-20260302-0000.kelm")}));
+    ASSERT_EQ(result.files,
+              (std::vector<std::string>{dir.Path("CAM7-20260301-2300.kelm"), dir.Path("CAM7-20260302-0000.kelm")}));
     EXPECT_EQ(result.video.units, 125u);
     EXPECT_EQ(result.fileBytes, ReadAll(result.files[0]).size() + ReadAll(result.files[1]).size());
 
@@ -313,7 +313,7 @@ TEST(KelmWriterTest, RecordHelpersWriteWhatTheyAreGiven)
         w.WriteVideoES(1); // re-declared
         w.WriteUnitAt(1, 1000.25, {0, 0, 0, 1, 0x65}, true);
         w.WriteUnitAt(1, 1000.25, {0, 0, 0, 1, 0x41}); // equal pts
-        w.WriteUnit(9, 1, {2});                         // unknown esno, earlier pts
+        w.WriteUnit(9, 1, {2});                        // unknown esno, earlier pts
         w.WriteError(-3, {7});
         w.WriteControl({6, 6, 6});
         w.WriteFinished({5});
@@ -468,81 +468,80 @@ TEST_P(KelmWriterFaultTest, WritesTheFault)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, KelmWriterFaultTest,
-    ::testing::Values(
-        SFaultCase{"BadRecordId", EFault::BadRecordId, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_GE(bytes.size(), 12u);
-                       EXPECT_EQ(IdOf(bytes), std::string("\xFE\xED\x5E\xEE", 4));
-                       EXPECT_EQ(bytes.size(), 12 + Be32(bytes, 4));
-                       kelm::Tag tag;
-                       EXPECT_TRUE(tag.ParseFromString(bytes.substr(12)));
-                   }},
-        SFaultCase{"ZeroProtobufSize", EFault::ZeroProtobufSize, 0,
-                   [](const std::string& bytes) { EXPECT_EQ(bytes, kId + std::string(8, '\0')); }},
-        SFaultCase{"OversizedProtobufSize", EFault::OversizedProtobufSize, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_EQ(bytes.size(), 12u);
-                       EXPECT_EQ(IdOf(bytes), kId);
-                       EXPECT_EQ(Be32(bytes, 4), 1048577u);
-                   }},
-        SFaultCase{"OversizedBinarySize", EFault::OversizedBinarySize, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_EQ(bytes.size(), 12u);
-                       EXPECT_EQ(IdOf(bytes), kId);
-                       EXPECT_GT(Be32(bytes, 4), 0u);
-                       EXPECT_LE(Be32(bytes, 4), 1048576u);
-                       EXPECT_EQ(Be32(bytes, 8), 16777217u);
-                   }},
-        SFaultCase{"TruncatedBeforeProtobufSize0", EFault::TruncatedBeforeProtobufSize, 0,
-                   [](const std::string& bytes) { EXPECT_EQ(bytes, kId); }},
-        SFaultCase{"TruncatedBeforeProtobufSize3", EFault::TruncatedBeforeProtobufSize, 3,
-                   [](const std::string& bytes) { EXPECT_EQ(bytes, kId + std::string(3, '\0')); }},
-        SFaultCase{"TruncatedBeforeBinarySize0", EFault::TruncatedBeforeBinarySize, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_EQ(bytes.size(), 8u);
-                       EXPECT_EQ(IdOf(bytes), kId);
-                       EXPECT_GT(Be32(bytes, 4), 0u);
-                   }},
-        SFaultCase{"TruncatedBeforeBinarySize2", EFault::TruncatedBeforeBinarySize, 2,
-                   [](const std::string& bytes) { EXPECT_EQ(bytes.size(), 10u); }},
-        SFaultCase{"TruncatedInProtobufData", EFault::TruncatedInProtobufData, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_GE(bytes.size(), 12u);
-                       EXPECT_EQ(IdOf(bytes), kId);
-                       EXPECT_GT(bytes.size(), 12u);
-                       EXPECT_LT(bytes.size(), 12 + Be32(bytes, 4));
-                   }},
-        SFaultCase{"TruncatedInBinaryData", EFault::TruncatedInBinaryData, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_GE(bytes.size(), 12u);
-                       const uint32_t headerSize = Be32(bytes, 4);
-                       ASSERT_GE(bytes.size(), 12 + headerSize);
-                       kelm::Tag tag;
-                       ASSERT_TRUE(tag.ParseFromString(bytes.substr(12, headerSize)));
-                       EXPECT_EQ(tag.type(), kelm::UNIT);
-                       EXPECT_EQ(tag.unit().esno(), 1);
-                       EXPECT_GT(tag.unit().pts(), 900000u); // would count if it were complete
-                       const size_t payload = bytes.size() - 12 - headerSize;
-                       EXPECT_GT(payload, 0u);
-                       EXPECT_LT(payload, Be32(bytes, 8));
-                   }},
-        SFaultCase{"UnparsableHeader", EFault::UnparsableHeader, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_EQ(bytes.size(), 12 + Be32(bytes, 4));
-                       kelm::Tag tag;
-                       EXPECT_FALSE(tag.ParsePartialFromString(bytes.substr(12)));
-                   }},
-        SFaultCase{"UnitWithoutLength", EFault::UnitWithoutLength, 0,
-                   [](const std::string& bytes) {
-                       ASSERT_EQ(bytes.size(), 12 + Be32(bytes, 4));
-                       EXPECT_EQ(Be32(bytes, 8), 0u);
-                       kelm::Tag tag;
-                       ASSERT_TRUE(tag.ParsePartialFromString(bytes.substr(12)));
-                       EXPECT_FALSE(tag.IsInitialized());
-                       EXPECT_EQ(tag.type(), kelm::UNIT);
-                       EXPECT_FALSE(tag.unit().has_length());
-                       EXPECT_TRUE(tag.unit().has_pts());
-                   }}),
+    ::testing::Values(SFaultCase{"BadRecordId", EFault::BadRecordId, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_GE(bytes.size(), 12u);
+                                     EXPECT_EQ(IdOf(bytes), std::string("\xFE\xED\x5E\xEE", 4));
+                                     EXPECT_EQ(bytes.size(), 12 + Be32(bytes, 4));
+                                     kelm::Tag tag;
+                                     EXPECT_TRUE(tag.ParseFromString(bytes.substr(12)));
+                                 }},
+                      SFaultCase{"ZeroProtobufSize", EFault::ZeroProtobufSize, 0,
+                                 [](const std::string& bytes) { EXPECT_EQ(bytes, kId + std::string(8, '\0')); }},
+                      SFaultCase{"OversizedProtobufSize", EFault::OversizedProtobufSize, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_EQ(bytes.size(), 12u);
+                                     EXPECT_EQ(IdOf(bytes), kId);
+                                     EXPECT_EQ(Be32(bytes, 4), 1048577u);
+                                 }},
+                      SFaultCase{"OversizedBinarySize", EFault::OversizedBinarySize, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_EQ(bytes.size(), 12u);
+                                     EXPECT_EQ(IdOf(bytes), kId);
+                                     EXPECT_GT(Be32(bytes, 4), 0u);
+                                     EXPECT_LE(Be32(bytes, 4), 1048576u);
+                                     EXPECT_EQ(Be32(bytes, 8), 16777217u);
+                                 }},
+                      SFaultCase{"TruncatedBeforeProtobufSize0", EFault::TruncatedBeforeProtobufSize, 0,
+                                 [](const std::string& bytes) { EXPECT_EQ(bytes, kId); }},
+                      SFaultCase{"TruncatedBeforeProtobufSize3", EFault::TruncatedBeforeProtobufSize, 3,
+                                 [](const std::string& bytes) { EXPECT_EQ(bytes, kId + std::string(3, '\0')); }},
+                      SFaultCase{"TruncatedBeforeBinarySize0", EFault::TruncatedBeforeBinarySize, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_EQ(bytes.size(), 8u);
+                                     EXPECT_EQ(IdOf(bytes), kId);
+                                     EXPECT_GT(Be32(bytes, 4), 0u);
+                                 }},
+                      SFaultCase{"TruncatedBeforeBinarySize2", EFault::TruncatedBeforeBinarySize, 2,
+                                 [](const std::string& bytes) { EXPECT_EQ(bytes.size(), 10u); }},
+                      SFaultCase{"TruncatedInProtobufData", EFault::TruncatedInProtobufData, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_GE(bytes.size(), 12u);
+                                     EXPECT_EQ(IdOf(bytes), kId);
+                                     EXPECT_GT(bytes.size(), 12u);
+                                     EXPECT_LT(bytes.size(), 12 + Be32(bytes, 4));
+                                 }},
+                      SFaultCase{"TruncatedInBinaryData", EFault::TruncatedInBinaryData, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_GE(bytes.size(), 12u);
+                                     const uint32_t headerSize = Be32(bytes, 4);
+                                     ASSERT_GE(bytes.size(), 12 + headerSize);
+                                     kelm::Tag tag;
+                                     ASSERT_TRUE(tag.ParseFromString(bytes.substr(12, headerSize)));
+                                     EXPECT_EQ(tag.type(), kelm::UNIT);
+                                     EXPECT_EQ(tag.unit().esno(), 1);
+                                     EXPECT_GT(tag.unit().pts(), 900000u); // would count if it were complete
+                                     const size_t payload = bytes.size() - 12 - headerSize;
+                                     EXPECT_GT(payload, 0u);
+                                     EXPECT_LT(payload, Be32(bytes, 8));
+                                 }},
+                      SFaultCase{"UnparsableHeader", EFault::UnparsableHeader, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_EQ(bytes.size(), 12 + Be32(bytes, 4));
+                                     kelm::Tag tag;
+                                     EXPECT_FALSE(tag.ParsePartialFromString(bytes.substr(12)));
+                                 }},
+                      SFaultCase{"UnitWithoutLength", EFault::UnitWithoutLength, 0,
+                                 [](const std::string& bytes) {
+                                     ASSERT_EQ(bytes.size(), 12 + Be32(bytes, 4));
+                                     EXPECT_EQ(Be32(bytes, 8), 0u);
+                                     kelm::Tag tag;
+                                     ASSERT_TRUE(tag.ParsePartialFromString(bytes.substr(12)));
+                                     EXPECT_FALSE(tag.IsInitialized());
+                                     EXPECT_EQ(tag.type(), kelm::UNIT);
+                                     EXPECT_FALSE(tag.unit().has_length());
+                                     EXPECT_TRUE(tag.unit().has_pts());
+                                 }}),
     [](const ::testing::TestParamInfo<SFaultCase>& caseInfo) { return std::string(caseInfo.param.pName); });
 
 } // namespace

@@ -1,7 +1,7 @@
-#include "container/DecoderConfig.h"
 #include "FormatTestSupport.h"
 #include "KelmWriter.h"
 #include "Mp4Check.h"
+#include "container/DecoderConfig.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -143,7 +143,8 @@ TEST(MediaSampleTest, VideoPacketsAreLengthPrefixedNalUnits)
         bool hasIdr = false;
         size_t at = 0;
         while (at + 4 < d.size()) {
-            const size_t length = (size_t(d[at]) << 24) | (size_t(d[at + 1]) << 16) | (size_t(d[at + 2]) << 8) | d[at + 3];
+            const size_t length =
+                (size_t(d[at]) << 24) | (size_t(d[at + 1]) << 16) | (size_t(d[at + 2]) << 8) | d[at + 3];
             ASSERT_GT(length, 0u);
             hasIdr = hasIdr || (d[at + 4] & 0x1F) == 5;
             at += 4 + length;
@@ -214,7 +215,8 @@ TEST(MediaSampleTest, WrittenRecordingDecodes)
     std::vector<uint8_t> videoConfig, audioConfig;
     for (const SReadRecord& record : records)
         if (record.tag.type() == kelm::ESES)
-            (record.tag.es().estype() == kelm::AVVIDEO ? videoConfig : audioConfig) = ConfigFromInfo(record.tag.es().info());
+            (record.tag.es().estype() == kelm::AVVIDEO ? videoConfig : audioConfig) =
+                ConfigFromInfo(record.tag.es().info());
     std::vector<const std::vector<uint8_t>*> video, audio;
     for (const SReadRecord* pUnit : UnitsOf(records, 1))
         video.push_back(&pUnit->payload);
@@ -295,17 +297,18 @@ TEST_P(Mp4CheckTest, CountsTheDamageOfAGoodFile)
     EXPECT_GT(pVideo->decodeErrors, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Damages, Mp4CheckTest,
-    ::testing::Values(SDamageCase{"IdrSlicesRemoved", RemoveIdrSlices},
-                      SDamageCase{"MediaDataOverwritten",
-                                  [](std::string& bytes) {
-                                      const size_t start = MediaDataStart(bytes);
-                                      ASSERT_GT(start, 0u);
-                                      const size_t at = start + (bytes.size() - start) / 3;
-                                      std::fill(bytes.begin() + at, bytes.begin() + at + 4000, '\x5A');
-                                  }},
-                      SDamageCase{"FileCut", [](std::string& bytes) { bytes.resize(bytes.size() * 2 / 3); }}),
-    [](const ::testing::TestParamInfo<SDamageCase>& p) { return p.param.pName; });
+INSTANTIATE_TEST_SUITE_P(Damages, Mp4CheckTest,
+                         ::testing::Values(SDamageCase{"IdrSlicesRemoved", RemoveIdrSlices},
+                                           SDamageCase{"MediaDataOverwritten",
+                                                       [](std::string& bytes) {
+                                                           const size_t start = MediaDataStart(bytes);
+                                                           ASSERT_GT(start, 0u);
+                                                           const size_t at = start + (bytes.size() - start) / 3;
+                                                           std::fill(bytes.begin() + at, bytes.begin() + at + 4000,
+                                                                     '\x5A');
+                                                       }},
+                                           SDamageCase{"FileCut",
+                                                       [](std::string& bytes) { bytes.resize(bytes.size() * 2 / 3); }}),
+                         [](const ::testing::TestParamInfo<SDamageCase>& p) { return p.param.pName; });
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "forms/DateVisualPane.h"
+#include "core/DisplayText.h"
 #include "forms/DateVisualPaneCenter.h"
 #include "forms/DateVisualPaneTimeLine.h"
-#include "core/DisplayText.h"
 #include "forms/SridVisualHeader.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
+#include "forms/StartFrm.h"
 #include "forms/FolderDialog.h"
 #include "forms/Look.h"
-#include "forms/StartFrm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -188,8 +188,8 @@ TEST(StartFrmTest, DragEnterAcceptsOnlyUriListsWhoseFirstUrlIsLocal)
     cases.push_back({"local first, web second",
                      urlData({QUrl::fromLocalFile(QDir::tempPath()), QUrl(QStringLiteral("https://example.com/a"))}),
                      true});
-    cases.push_back({"web first", urlData({QUrl(QStringLiteral("https://example.com/a")), QUrl::fromLocalFile("/tmp")}),
-                     false});
+    cases.push_back(
+        {"web first", urlData({QUrl(QStringLiteral("https://example.com/a")), QUrl::fromLocalFile("/tmp")}), false});
     cases.push_back({"plain text", textData(QStringLiteral("/tmp")), false});
     cases.push_back({"empty uri list", urlData({}), false});
 
@@ -250,8 +250,8 @@ TEST(StartFrmTest, DropOfAnythingButALocalUrlListDoesNothing)
 namespace {
 
 // Answers the modal folder dialog that pbBrowse opens, once it is up.
-void answerFolderDialog(CStartFrm& form, const QString& qsFolder, bool& bDropsWhileOpen,
-                        QFileDialog::FileMode& mode, QString* pOpenedIn = nullptr)
+void answerFolderDialog(CStartFrm& form, const QString& qsFolder, bool& bDropsWhileOpen, QFileDialog::FileMode& mode,
+                        QString* pOpenedIn = nullptr)
 {
     QTimer::singleShot(0, [&form, qsFolder, &bDropsWhileOpen, &mode, pOpenedIn] {
         auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());

@@ -16,16 +16,17 @@ using KcForms::CTimeZoneSelector;
 namespace {
 
 const char* const kListedZones[CTimeZoneSelector::kZoneCount] = {
-    "Asia/Kamchatka", "Asia/Srednekolymsk", "Asia/Vladivostok", "Asia/Yakutsk",  "Asia/Irkutsk",      "Asia/Krasnoyarsk",
-    "Asia/Omsk",      "Asia/Yekaterinburg", "Europe/Samara",    "Europe/Moscow", "Europe/Kaliningrad",
+    "Asia/Kamchatka", "Asia/Srednekolymsk", "Asia/Vladivostok",   "Asia/Yakutsk",
+    "Asia/Irkutsk",   "Asia/Krasnoyarsk",   "Asia/Omsk",          "Asia/Yekaterinburg",
+    "Europe/Samara",  "Europe/Moscow",      "Europe/Kaliningrad",
 };
 
 // Sets the process's zone for one test and puts the previous one back.
 class CSystemZone {
 public:
     explicit CSystemZone(const QByteArray& zone)
-        : m_previous(qgetenv("TZ"))
-        , m_bHadPrevious(qEnvironmentVariableIsSet("TZ"))
+        : m_previous(qgetenv("TZ")),
+          m_bHadPrevious(qEnvironmentVariableIsSet("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
@@ -78,15 +79,15 @@ TEST(TimeZoneSelectorTest, PreselectsAnUnlistedZoneByItsStandardOffset)
         int expectedIndex; // -1: the selection stays
     };
     const std::vector<SCase> cases = {
-        {QTimeZone("Asia/Novosibirsk"), 5},  // UTC+7
-        {QTimeZone("Asia/Magadan"), 1},      // UTC+11
-        {QTimeZone("Europe/Ulyanovsk"), 8},  // UTC+4
-        {QTimeZone(2 * 3600), 10},           // the western end
-        {QTimeZone(12 * 3600), 0},           // the eastern end
-        {QTimeZone("Europe/Berlin"), -1},    // UTC+1 in standard time, even in summer
+        {QTimeZone("Asia/Novosibirsk"), 5},    // UTC+7
+        {QTimeZone("Asia/Magadan"), 1},        // UTC+11
+        {QTimeZone("Europe/Ulyanovsk"), 8},    // UTC+4
+        {QTimeZone(2 * 3600), 10},             // the western end
+        {QTimeZone(12 * 3600), 0},             // the eastern end
+        {QTimeZone("Europe/Berlin"), -1},      // UTC+1 in standard time, even in summer
         {QTimeZone("Pacific/Kiritimati"), -1}, // UTC+14
         {QTimeZone("America/New_York"), -1},
-        {QTimeZone(), -1},                   // invalid
+        {QTimeZone(), -1}, // invalid
     };
 
     CTimeZoneSelector selector;

@@ -60,10 +60,8 @@ struct STarget {
 };
 
 const STarget kTargets[] = {
-    {"kelm_parse", &KcFuzz::RunContainerParse},
-    {"decoder_config", &KcFuzz::RunDecoderConfig},
-    {"decoder_setup", &KcFuzz::RunDecoderSetup},
-    {"content_prepare", &KcFuzz::RunContentPrepare},
+    {"kelm_parse", &KcFuzz::RunContainerParse},  {"decoder_config", &KcFuzz::RunDecoderConfig},
+    {"decoder_setup", &KcFuzz::RunDecoderSetup}, {"content_prepare", &KcFuzz::RunContentPrepare},
     {"export_files", &KcFuzz::RunExportFiles},
 };
 

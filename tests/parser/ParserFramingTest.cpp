@@ -67,8 +67,7 @@ const SFatalCase kFatalCases[] = {
     {"TagTypeOutOfRange", [](CKelmWriter& w) { w.WriteTagWithRawType(7); }, 1, "Protobuf data parsing error"},
     {"ESTypeOutOfRange", [](CKelmWriter& w) { w.WriteESWithRawType(3, 7, kelm::H264Video); }, 1,
      "Protobuf data parsing error"},
-    {"TimebaseOutOfRange", [](CKelmWriter& w) { w.WriteStreamWithRawTimebase(3); }, 1,
-     "Protobuf data parsing error"},
+    {"TimebaseOutOfRange", [](CKelmWriter& w) { w.WriteStreamWithRawTimebase(3); }, 1, "Protobuf data parsing error"},
     {"LocalTimebase", [](CKelmWriter& w) { w.WriteStream(kelm::LOCAL); }, 29, "KELM time base '0' not supported"},
     {"StreamTagWithoutStreamMessage",
      [](CKelmWriter& w) {
@@ -212,7 +211,8 @@ TEST_P(ParserShortFileTest, HoldsNoRecordsAndReportsItsSize)
     EXPECT_TRUE(result.summaries.empty());
     EXPECT_TRUE(receiver.Items().empty());
     EXPECT_EQ(receiver.events.front(), "FileSize " + std::to_string(size));
-    const std::vector<uint64_t> expected = size == 0 ? std::vector<uint64_t>{0} : std::vector<uint64_t>{0, uint64_t(size)};
+    const std::vector<uint64_t> expected =
+        size == 0 ? std::vector<uint64_t>{0} : std::vector<uint64_t>{0, uint64_t(size)};
     EXPECT_EQ(receiver.positions, expected);
 }
 

@@ -100,19 +100,19 @@ TEST_F(CParserTest, RecordsOfEverySizeArriveWholeAtTheirPositions)
     items.push_back("VideoStreamEnd 1 frames=400");
 
     for (const SParseReading& reading : kReadings)
-    for (bool bSkip : {true, false}) {
-        SCOPED_TRACE(Describe(reading) + (bSkip ? ", skipping payloads" : ", reading payloads"));
-        CPayloadReceiver receiver;
-        const SParseResult result = Parse(path, &receiver, bSkip, reading);
-        ASSERT_TRUE(result.ok) << Narrow(result.error.message);
-        EXPECT_EQ(receiver.Items(), items);
-        EXPECT_EQ(receiver.positions, positions);
-        ASSERT_EQ(receiver.payloads.size(), payloads.size());
-        for (size_t i = 0; i < payloads.size(); ++i) {
-            const std::vector<uint8_t> expected = bSkip ? std::vector<uint8_t>() : payloads[i];
-            EXPECT_EQ(receiver.payloads[i], expected) << "unit " << i;
+        for (bool bSkip : {true, false}) {
+            SCOPED_TRACE(Describe(reading) + (bSkip ? ", skipping payloads" : ", reading payloads"));
+            CPayloadReceiver receiver;
+            const SParseResult result = Parse(path, &receiver, bSkip, reading);
+            ASSERT_TRUE(result.ok) << Narrow(result.error.message);
+            EXPECT_EQ(receiver.Items(), items);
+            EXPECT_EQ(receiver.positions, positions);
+            ASSERT_EQ(receiver.payloads.size(), payloads.size());
+            for (size_t i = 0; i < payloads.size(); ++i) {
+                const std::vector<uint8_t> expected = bSkip ? std::vector<uint8_t>() : payloads[i];
+                EXPECT_EQ(receiver.payloads[i], expected) << "unit " << i;
+            }
         }
-    }
 }
 
 // The last record is cut after every one of its framing and header bytes and at many places in
@@ -161,24 +161,25 @@ TEST_F(CParserTest, LastRecordCutAnywhereWarnsForTheFieldItLacks)
             expected = "Unexpected end of file before protobuf data size read";
 
         for (const SParseReading& reading : kReadings)
-        for (bool bSkip : {true, false}) {
-            SCOPED_TRACE("cut at " + std::to_string(cut) + ", " + Describe(reading) + (bSkip ? ", skipping" : ", reading"));
-            CPayloadReceiver receiver;
-            const SParseResult result = Parse(path, &receiver, bSkip, reading);
-            ASSERT_TRUE(result.ok) << Narrow(result.error.message);
-            if (expected.empty()) {
-                EXPECT_TRUE(receiver.warnings.empty());
-            } else {
-                ASSERT_EQ(receiver.warnings.size(), 1u);
-                EXPECT_EQ(receiver.warnings[0].code, 14);
-                EXPECT_EQ(Narrow(receiver.warnings[0].message), expected);
+            for (bool bSkip : {true, false}) {
+                SCOPED_TRACE("cut at " + std::to_string(cut) + ", " + Describe(reading)
+                             + (bSkip ? ", skipping" : ", reading"));
+                CPayloadReceiver receiver;
+                const SParseResult result = Parse(path, &receiver, bSkip, reading);
+                ASSERT_TRUE(result.ok) << Narrow(result.error.message);
+                if (expected.empty()) {
+                    EXPECT_TRUE(receiver.warnings.empty());
+                } else {
+                    ASSERT_EQ(receiver.warnings.size(), 1u);
+                    EXPECT_EQ(receiver.warnings[0].code, 14);
+                    EXPECT_EQ(Narrow(receiver.warnings[0].message), expected);
+                }
+                ASSERT_EQ(result.summaries.size(), 1u);
+                EXPECT_EQ(result.summaries[0].frameCount, 20u);
+                EXPECT_EQ(receiver.positions.back(), cut);
+                ASSERT_EQ(receiver.payloads.size(), 20u);
+                EXPECT_EQ(receiver.payloads.back(), bSkip ? std::vector<uint8_t>() : PayloadOf(19, 370));
             }
-            ASSERT_EQ(result.summaries.size(), 1u);
-            EXPECT_EQ(result.summaries[0].frameCount, 20u);
-            EXPECT_EQ(receiver.positions.back(), cut);
-            ASSERT_EQ(receiver.payloads.size(), 20u);
-            EXPECT_EQ(receiver.payloads.back(), bSkip ? std::vector<uint8_t>() : PayloadOf(19, 370));
-        }
     }
 }
 

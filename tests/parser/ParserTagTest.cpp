@@ -63,8 +63,8 @@ TEST_F(CParserTest, ReportsRecordsInFileOrderAndSummariesByEsNumberBeforeFinishe
     EXPECT_EQ(receiver.Items(), expected);
 
     ASSERT_EQ(result.summaries.size(), 6u);
-    const uint32_t kinds[] = {KELMNameSpace::StreamKindVideo, KELMNameSpace::StreamKindAudio,
-                              KELMNameSpace::StreamKindMux, KELMNameSpace::StreamKindAux,
+    const uint32_t kinds[] = {KELMNameSpace::StreamKindVideo,      KELMNameSpace::StreamKindAudio,
+                              KELMNameSpace::StreamKindMux,        KELMNameSpace::StreamKindAux,
                               KELMNameSpace::StreamKindSignalling, KELMNameSpace::StreamKindSubtitles};
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(result.summaries[i].esno, int32_t(i + 1));
@@ -112,13 +112,27 @@ TEST_P(ParserCancelTest, FalseAnswerCancels)
 }
 
 const SCancelCase kCancelCases[] = {
-    {"FileSize", 1, false},          {"Position", 1, false},       {"Position", 4, false},
-    {"StreamTag", 1, false},         {"SubtitlesES", 1, false},    {"VideoES", 1, false},
-    {"AudioES", 1, false},           {"MuxES", 1, false},          {"AuxES", 1, false},
-    {"SignallingES", 1, false},      {"Unit", 3, false},           {"ErrorTag", 1, false},
-    {"Warning", 1, false},           {"ControlTag", 1, false},     {"VideoStreamEnd", 1, false},
-    {"AudioStreamEnd", 1, false},    {"MuxStreamEnd", 1, false},   {"AuxStreamEnd", 1, false},
-    {"SignallingStreamEnd", 1, false}, {"SubtitlesStreamEnd", 1, false}, {"FinishedTag", 1, true},
+    {"FileSize", 1, false},
+    {"Position", 1, false},
+    {"Position", 4, false},
+    {"StreamTag", 1, false},
+    {"SubtitlesES", 1, false},
+    {"VideoES", 1, false},
+    {"AudioES", 1, false},
+    {"MuxES", 1, false},
+    {"AuxES", 1, false},
+    {"SignallingES", 1, false},
+    {"Unit", 3, false},
+    {"ErrorTag", 1, false},
+    {"Warning", 1, false},
+    {"ControlTag", 1, false},
+    {"VideoStreamEnd", 1, false},
+    {"AudioStreamEnd", 1, false},
+    {"MuxStreamEnd", 1, false},
+    {"AuxStreamEnd", 1, false},
+    {"SignallingStreamEnd", 1, false},
+    {"SubtitlesStreamEnd", 1, false},
+    {"FinishedTag", 1, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryOperation, ParserCancelTest, ::testing::ValuesIn(kCancelCases),
@@ -130,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(EveryOperation, ParserCancelTest, ::testing::ValuesIn(k
 struct SWarningCase {
     const char* pName;
     std::function<void(CKelmWriter&)> write;
-    Events warnings;   // "code message"
-    uint64_t frames;   // of ES 1 at the end
+    Events warnings; // "code message"
+    uint64_t frames; // of ES 1 at the end
 };
 
 class ParserWarningTest : public CParserTest, public ::testing::WithParamInterface<SWarningCase> {};
@@ -163,10 +177,17 @@ TEST_P(ParserWarningTest, WarnsAndGoesOn)
 }
 
 const SWarningCase kWarningCases[] = {
-    {"StreamPayload", [](CKelmWriter& w) { w.WriteStream(kelm::TB90KHz, KcTest::SridInfo("CAM1"), {1}); },
-     {"14 Non-zero BinaryDataSize in STREAM tag"}, 0},
-    {"EsPayload", [](CKelmWriter& w) { w.WriteStream(); w.WriteES(1, kelm::AVVIDEO, kelm::H264Video, "", {1}); },
-     {"14 Non-zero BinaryDataSize in ESES tag"}, 0},
+    {"StreamPayload",
+     [](CKelmWriter& w) { w.WriteStream(kelm::TB90KHz, KcTest::SridInfo("CAM1"), {1}); },
+     {"14 Non-zero BinaryDataSize in STREAM tag"},
+     0},
+    {"EsPayload",
+     [](CKelmWriter& w) {
+         w.WriteStream();
+         w.WriteES(1, kelm::AVVIDEO, kelm::H264Video, "", {1});
+     },
+     {"14 Non-zero BinaryDataSize in ESES tag"},
+     0},
     {"FinishedPayload",
      [](CKelmWriter& w) {
          w.WriteStream();
@@ -174,14 +195,36 @@ const SWarningCase kWarningCases[] = {
          w.WriteUnit(1, 100, {1});
          w.WriteFinished({1, 2});
      },
-     {"14 Non-zero BinaryDataSize in FINISHED tag"}, 1},
-    {"ControlPayloadIsNotChecked", [](CKelmWriter& w) { w.WriteStream(); w.WriteControl({1, 2, 3}); }, {}, 0},
-    {"UnknownAudioCodec", [](CKelmWriter& w) { w.WriteStream(); w.WriteAudioES(1, 7); },
-     {"14 Unknown ESAudioCodec value: 7"}, 0},
-    {"UnknownVideoCodec", [](CKelmWriter& w) { w.WriteStream(); w.WriteVideoES(1, -1); },
-     {"14 Unknown ESVideoCodec value: 4294967295"}, 0},
-    {"UnitOfUndeclaredStream", [](CKelmWriter& w) { w.WriteStream(); w.WriteUnit(7, 100, {1}); },
-     {"14 UINT stream '7' not found"}, 0},
+     {"14 Non-zero BinaryDataSize in FINISHED tag"},
+     1},
+    {"ControlPayloadIsNotChecked",
+     [](CKelmWriter& w) {
+         w.WriteStream();
+         w.WriteControl({1, 2, 3});
+     },
+     {},
+     0},
+    {"UnknownAudioCodec",
+     [](CKelmWriter& w) {
+         w.WriteStream();
+         w.WriteAudioES(1, 7);
+     },
+     {"14 Unknown ESAudioCodec value: 7"},
+     0},
+    {"UnknownVideoCodec",
+     [](CKelmWriter& w) {
+         w.WriteStream();
+         w.WriteVideoES(1, -1);
+     },
+     {"14 Unknown ESVideoCodec value: 4294967295"},
+     0},
+    {"UnitOfUndeclaredStream",
+     [](CKelmWriter& w) {
+         w.WriteStream();
+         w.WriteUnit(7, 100, {1});
+     },
+     {"14 UINT stream '7' not found"},
+     0},
     {"EqualPts",
      [](CKelmWriter& w) {
          w.WriteStream();
@@ -190,7 +233,8 @@ const SWarningCase kWarningCases[] = {
          w.WriteUnit(1, 900000, {2});
          w.WriteUnit(1, 903600, {3});
      },
-     {"14 Frame timestamp less then or equal to previous frame timestamp"}, 2},
+     {"14 Frame timestamp less then or equal to previous frame timestamp"},
+     2},
     {"DecreasingPts",
      [](CKelmWriter& w) {
          w.WriteStream();
@@ -198,7 +242,8 @@ const SWarningCase kWarningCases[] = {
          w.WriteUnit(1, 900000, {1});
          w.WriteUnit(1, 3600, {2});
      },
-     {"14 Frame timestamp less then or equal to previous frame timestamp"}, 1},
+     {"14 Frame timestamp less then or equal to previous frame timestamp"},
+     1},
     {"UnitAfterFinishedNeedsNewDeclaration",
      [](CKelmWriter& w) {
          w.WriteStream();
@@ -207,13 +252,15 @@ const SWarningCase kWarningCases[] = {
          w.WriteFinished();
          w.WriteUnit(1, 200, {1});
      },
-     {"14 UINT stream '1' not found"}, 1},
+     {"14 UINT stream '1' not found"},
+     1},
     {"UnitBeforeStream",
      [](CKelmWriter& w) {
          w.WriteVideoES(1);
          w.WriteUnit(1, 100, {1});
      },
-     {"29 KELM time base '0' not supported"}, 0},
+     {"29 KELM time base '0' not supported"},
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Records, ParserWarningTest, ::testing::ValuesIn(kWarningCases),
@@ -373,8 +420,8 @@ TEST_F(CParserTest, CodecNumbersMapPerStreamKind)
                                    ? KELMNameSpace::AudioCodecName(summary.codec)
                                    : KELMNameSpace::VideoCodecName(summary.codec)));
     }
-    const Events expected{"MPEG2Audio",  "ADTSAACAudio", "RawAACAudio",     "RawPCMAudio",
-                          "WavAudio",    "AudioAvCodec", "MPEG2Video",      "H264Video",
+    const Events expected{"MPEG2Audio",      "ADTSAACAudio", "RawAACAudio", "RawPCMAudio",
+                          "WavAudio",        "AudioAvCodec", "MPEG2Video",  "H264Video",
                           "AnnexBH264Video", "RawYUVPlanes", "VideoAvcodec"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(Narrow(KELMNameSpace::AudioCodecName(0)), "Unknown audio codec");

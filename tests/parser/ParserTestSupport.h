@@ -1,8 +1,8 @@
 #pragma once
 
-#include "container/KelmParser.h"
 #include "KelmWriter.h"
 #include "TestText.h"
+#include "container/KelmParser.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,8 @@ public:
     std::vector<uint32_t> unitPayloadSizes;
     bool bUnitPayloadNull = true; // every OnUnit got a null payload
 
-    std::string refuse;  // operation name without "On", e.g. "VideoES"
-    int refuseAt = 1;    // which call of it answers false
+    std::string refuse; // operation name without "On", e.g. "VideoES"
+    int refuseAt = 1;   // which call of it answers false
 
     bool OnControlTag() override;
     bool OnFinishedTag() override;

@@ -25,24 +25,17 @@ TEST_P(SridFromFileNameTest, TakesTheNameBeforeAMinuteSpan)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, SridFromFileNameTest,
-                         ::testing::Values(SFileNameCase{"/data/1234-0-59.kelm", "1234"},
-                                           SFileNameCase{"1234-1200-1259.kelm", "1234"},
-                                           SFileNameCase{"/d/cam-7-1200-1259.kelm", "cam-7"},
-                                           SFileNameCase{"/d/Камера-0-59.kelm", "Камера"},
-                                           // "%d" reads a sign and skips blanks; text after the second number is ignored.
-                                           SFileNameCase{"/d/12-+0-59.kelm", "12"},
-                                           SFileNameCase{"/d/12- 0- 59.kelm", "12"},
-                                           SFileNameCase{"/d/12-0-59x.kelm", "12"},
-                                           SFileNameCase{"/d/12-0-59.part.kelm", "12"},
-                                           SFileNameCase{"/d/12-0-58.kelm", nullptr},
-                                           SFileNameCase{"/d/12-0-60.kelm", nullptr},
-                                           SFileNameCase{"/d/12-a-59.kelm", nullptr},
-                                           SFileNameCase{"/d/12-0-59", nullptr},
-                                           SFileNameCase{"/d/0-59.kelm", nullptr},
-                                           SFileNameCase{"/d/-0-59.kelm", nullptr},
-                                           SFileNameCase{"/d/12-0.d/x-59.kelm", nullptr},
-                                           SFileNameCase{"/d/12-0-59.d/x.kelm", nullptr}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, SridFromFileNameTest,
+    ::testing::Values(SFileNameCase{"/data/1234-0-59.kelm", "1234"}, SFileNameCase{"1234-1200-1259.kelm", "1234"},
+                      SFileNameCase{"/d/cam-7-1200-1259.kelm", "cam-7"}, SFileNameCase{"/d/Камера-0-59.kelm", "Камера"},
+                      // "%d" reads a sign and skips blanks; text after the second number is ignored.
+                      SFileNameCase{"/d/12-+0-59.kelm", "12"}, SFileNameCase{"/d/12- 0- 59.kelm", "12"},
+                      SFileNameCase{"/d/12-0-59x.kelm", "12"}, SFileNameCase{"/d/12-0-59.part.kelm", "12"},
+                      SFileNameCase{"/d/12-0-58.kelm", nullptr}, SFileNameCase{"/d/12-0-60.kelm", nullptr},
+                      SFileNameCase{"/d/12-a-59.kelm", nullptr}, SFileNameCase{"/d/12-0-59", nullptr},
+                      SFileNameCase{"/d/0-59.kelm", nullptr}, SFileNameCase{"/d/-0-59.kelm", nullptr},
+                      SFileNameCase{"/d/12-0.d/x-59.kelm", nullptr}, SFileNameCase{"/d/12-0-59.d/x.kelm", nullptr}));
 
 struct SStreamInfoCase {
     const char* pName;

@@ -4,10 +4,10 @@
 // for a span of them, and the files a run leaves behind.
 // Nothing here asserts; the tests check what these return.
 
-#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"
+#include "export/KELMExport.h"
 
 #include <string>
 #include <vector>

@@ -58,8 +58,8 @@ std::string HourFileName(const std::string& srid, double hourStart)
     struct tm utc {};
     gmtime_r(&seconds, &utc);
     char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d00.kelm", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour);
+    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d00.kelm", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour);
     return srid + stamp;
 }
 
@@ -209,9 +209,18 @@ void CKelmWriter::WriteBytes(std::initializer_list<uint8_t> bytes)
 void CKelmWriter::WriteFraming(uint32_t protobufSize, uint32_t binarySize, const uint8_t* pRecordId)
 {
     const uint8_t framing[12] = {
-        pRecordId[0], pRecordId[1], pRecordId[2], pRecordId[3],
-        uint8_t(protobufSize >> 24), uint8_t(protobufSize >> 16), uint8_t(protobufSize >> 8), uint8_t(protobufSize),
-        uint8_t(binarySize >> 24), uint8_t(binarySize >> 16), uint8_t(binarySize >> 8), uint8_t(binarySize),
+        pRecordId[0],
+        pRecordId[1],
+        pRecordId[2],
+        pRecordId[3],
+        uint8_t(protobufSize >> 24),
+        uint8_t(protobufSize >> 16),
+        uint8_t(protobufSize >> 8),
+        uint8_t(protobufSize),
+        uint8_t(binarySize >> 24),
+        uint8_t(binarySize >> 16),
+        uint8_t(binarySize >> 8),
+        uint8_t(binarySize),
     };
     WriteBytes(framing, sizeof framing);
 }
@@ -435,7 +444,9 @@ void CKelmWriter::WriteUnits(const SRecordingOptions& options, double from, doub
     // and a frame on a span's edge must fall on the same side every time.
     const int64_t rate = TicksPerSecond(m_timebase);
     const double tickSeconds = 1.0 / static_cast<double>(rate);
-    auto ticks = [&](double seconds) { return static_cast<int64_t>(std::llround(seconds * static_cast<double>(rate))); };
+    auto ticks = [&](double seconds) {
+        return static_cast<int64_t>(std::llround(seconds * static_cast<double>(rate)));
+    };
     const int64_t base = ticks(options.startUtc);
     const int64_t fromTicks = std::max(ticks(from), base);
     const int64_t toTicks = ticks(to);
@@ -468,7 +479,8 @@ void CKelmWriter::WriteUnits(const SRecordingOptions& options, double from, doub
     std::vector<std::vector<uint8_t>> paddedVideo;
     if (options.payload == EPayload::PaddedSample) {
         for (const SPacket& packet : pSample->video)
-            paddedVideo.push_back(PaddedPacket(packet, packet.key ? options.syntheticKeyBytes : options.syntheticOtherBytes));
+            paddedVideo.push_back(
+                PaddedPacket(packet, packet.key ? options.syntheticKeyBytes : options.syntheticOtherBytes));
     }
     const uint32_t gop = std::max<uint32_t>(options.syntheticGopFrames, 1);
 

@@ -70,8 +70,8 @@ enum class EFault {
 
 // Where the payload of generated units comes from.
 enum class EPayload {
-    Sample,    // the sample's H.264 and AAC packets, looped (decodable)
-    Synthetic, // length-prefixed NAL-like bytes of chosen sizes (key: type 5, others: type 1)
+    Sample,       // the sample's H.264 and AAC packets, looped (decodable)
+    Synthetic,    // length-prefixed NAL-like bytes of chosen sizes (key: type 5, others: type 1)
     PaddedSample, // the sample's packets, video grown to the synthetic sizes by filler data (decodable)
 };
 
@@ -83,9 +83,9 @@ struct SSpan {
 // A recording of one camera, written as units looping the sample.
 struct SRecordingOptions {
     std::string srid = "CAM1";
-    std::string streamInfo;          // STREAM info; empty = SridInfo(srid)
-    int timebase = kelm::TB90KHz;    // written as is (LOCAL or any other value too)
-    double startUtc = 0;             // [startUtc, endUtc)
+    std::string streamInfo;       // STREAM info; empty = SridInfo(srid)
+    int timebase = kelm::TB90KHz; // written as is (LOCAL or any other value too)
+    double startUtc = 0;          // [startUtc, endUtc)
     double endUtc = 0;
 
     bool video = true;
@@ -197,7 +197,7 @@ public:
     void WriteFinished(const std::vector<uint8_t>& payload = {});
 
     // Records the generated classes cannot express: hand-encoded enum values.
-    void WriteTagWithRawType(uint64_t tagType);                       // Tag.type only
+    void WriteTagWithRawType(uint64_t tagType);                            // Tag.type only
     void WriteESWithRawType(int32_t esno, uint64_t esType, int32_t codec); // ES.estype out of range
     void WriteStreamWithRawTimebase(uint64_t timebase, const std::string& info = SridInfo("CAM1"));
 
@@ -223,8 +223,8 @@ private:
     int m_timebase = kelm::TB90KHz;
     uint64_t m_lastPts = 0; // of the last unit written, for the truncated-unit fault
     uint32_t m_truncateKeep = 2;
-    kelm::Tag m_unitTag;     // reused for every unit
-    std::string m_header;    // reused serialization buffer
+    kelm::Tag m_unitTag;  // reused for every unit
+    std::string m_header; // reused serialization buffer
 };
 
 } // namespace KcTest

@@ -91,7 +91,7 @@ SMediaSample Load()
     std::unique_ptr<AVPacket, SPacketFreer> packet(av_packet_alloc());
     while (av_read_frame(input.get(), packet.get()) >= 0) {
         const AVStream* pStream = input->streams[packet->stream_index];
-        std::vector<SPacket>* pList = packet->stream_index == videoIndex ? &sample.video
+        std::vector<SPacket>* pList = packet->stream_index == videoIndex   ? &sample.video
                                       : packet->stream_index == audioIndex ? &sample.audio
                                                                            : nullptr;
         if (pList) {

@@ -18,7 +18,7 @@ struct SPacket {
 struct SMediaSample {
     std::vector<SPacket> video; // decode order = presentation order; video[0] is a key frame
     std::vector<SPacket> audio;
-    std::vector<uint8_t> avcC;  // H.264 decoder configuration record (the MP4 extradata)
+    std::vector<uint8_t> avcC; // H.264 decoder configuration record (the MP4 extradata)
     std::vector<std::vector<uint8_t>> sps;
     std::vector<std::vector<uint8_t>> pps;
     std::vector<uint8_t> audioSpecificConfig;

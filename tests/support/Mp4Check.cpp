@@ -1,10 +1,10 @@
 #include "Mp4Check.h"
 
-#include "export/DecoderSetup.h"
 #include "MediaSample.h"
+#include "container/TextConvert.h"
+#include "export/DecoderSetup.h"
 #include "export/Mp4FileProvider.h"
 #include "export/Mp4Writer.h"
-#include "container/TextConvert.h"
 
 #include <cstring>
 #include <fstream>
@@ -124,8 +124,8 @@ SMp4Report InspectMp4(const std::string& path)
         CodecPtr pCodec(pDecoder ? avcodec_alloc_context3(pDecoder) : nullptr);
         if (pCodec)
             pCodec->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT; // hand damaged frames out, flagged, to count them
-        if (!pCodec || avcodec_parameters_to_context(pCodec.get(), stream.codecpar) < 0 ||
-            avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
+        if (!pCodec || avcodec_parameters_to_context(pCodec.get(), stream.codecpar) < 0
+            || avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
             pCodec.reset();
         codecs.push_back(std::move(pCodec));
     }
@@ -173,12 +173,12 @@ bool WriteSampleMp4(const std::string& path, std::string* pError)
     KELMNameSpace::CMp4Writer writer(provider);
     UtilsNameSpace::SErrorInfo error;
     constexpr uint64_t kVideoInterval = KELMNameSpace::kMp4TicksPerSecond / 25; // the sample's frame rate
-    constexpr uint64_t kAudioInterval = 1024;                                  // an AAC frame
+    constexpr uint64_t kAudioInterval = 1024;                                   // an AAC frame
     bool bOk = writer.Create(UtilsNameSpace::Utf8ToWide(path), &error);
     writer.SetExpectedSamples(sample.video.size(), sample.audio.size());
-    bOk = bOk && writer.AddVideoTrack(sample.sps, sample.pps, &error) &&
-          writer.AddAudioTrack(sample.audioSpecificConfig.data(), sample.audioSpecificConfig.size(), &error) &&
-          writer.WriteHeader(&error);
+    bOk = bOk && writer.AddVideoTrack(sample.sps, sample.pps, &error)
+          && writer.AddAudioTrack(sample.audioSpecificConfig.data(), sample.audioSpecificConfig.size(), &error)
+          && writer.WriteHeader(&error);
     size_t v = 0;
     size_t a = 0;
     while (bOk && (v < sample.video.size() || a < sample.audio.size())) {

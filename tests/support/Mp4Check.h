@@ -10,11 +10,11 @@
 namespace KcTest {
 
 struct STrackReport {
-    std::string codec;            // "h264", "aac"
-    std::vector<int64_t> ticks;   // packet times on the 48 kHz line
+    std::string codec;          // "h264", "aac"
+    std::vector<int64_t> ticks; // packet times on the 48 kHz line
     std::vector<bool> keys;
-    int64_t durationTicks = 0;    // the track's duration as the file states it
-    int frames = 0;               // decoded
+    int64_t durationTicks = 0; // the track's duration as the file states it
+    int frames = 0;            // decoded
     // Failed sends and receives, frames flagged corrupt or concealed, samples cut short or missing.
     int decodeErrors = 0;
     int width = 0, height = 0;
@@ -24,9 +24,9 @@ struct STrackReport {
 struct SMp4Report {
     bool bOpened = false;
     std::vector<STrackReport> tracks;
-    int libraryErrors = 0; // error reports logged while demuxing and decoding
-    bool bIndexFirst = false;  // the index (moov) comes before the media data (mdat)
-    std::string creationTime;  // as the file states it, "2026-03-01T20:59:54.000000Z"
+    int libraryErrors = 0;    // error reports logged while demuxing and decoding
+    bool bIndexFirst = false; // the index (moov) comes before the media data (mdat)
+    std::string creationTime; // as the file states it, "2026-03-01T20:59:54.000000Z"
 
     const STrackReport* Find(const std::string& codec) const;
 };

@@ -136,19 +136,40 @@ TEST_F(ExportEntriesTest, VideoDatedOutsideTheUsableRangeIsLeftOutAndNamed)
     const double kFarFuture = 4294967295.0 - 1800; // local time passes the 32-bit range
     struct {
         const char* pName;
-        double badStart;       // of camera "ODD", 4 s long; -1 = no such camera
-        bool bGoodCamera;      // "GOOD" within one day
-        bool bOddHasGoodFile;  // "ODD" also has a file within one day
-        const char* pFailure;  // the log text, empty for success
+        double badStart;      // of camera "ODD", 4 s long; -1 = no such camera
+        bool bGoodCamera;     // "GOOD" within one day
+        bool bOddHasGoodFile; // "ODD" also has a file within one day
+        const char* pFailure; // the log text, empty for success
         std::vector<std::wstring> srids;
         const char* pWarning;
     } const cases[] = {
-        {"clock reset", 0, true, false, "", {L"GOOD"}, "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
-        {"far future", kFarFuture, true, false, "", {L"GOOD"}, "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
-        {"far future alone", kFarFuture, false, false,
-         "No recording can be converted: the video is dated before 1970 or after 2106", {},
+        {"clock reset",
+         0,
+         true,
+         false,
+         "",
+         {L"GOOD"},
          "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
-        {"one bad file of a camera", 0, false, true, "", {L"ODD"},
+        {"far future",
+         kFarFuture,
+         true,
+         false,
+         "",
+         {L"GOOD"},
+         "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
+        {"far future alone",
+         kFarFuture,
+         false,
+         false,
+         "No recording can be converted: the video is dated before 1970 or after 2106",
+         {},
+         "Camera ODD skipped: its video is dated before 1970 or after 2106, in "},
+        {"one bad file of a camera",
+         0,
+         false,
+         true,
+         "",
+         {L"ODD"},
          "Camera ODD: video dated before 1970 or after 2106 left out, in "},
     };
     for (const auto& c : cases) {
@@ -233,8 +254,7 @@ TEST_F(ExportEntriesTest, AnalyzerCancelledAfterTheFirstFileKeepsWhatItLoaded)
     const QString qsLocation = QStringLiteral("/export/");
     auto* pStubSync = m_storage.GetContentLoadEventSync();
 
-    KcWorkers::CKelmFilesAnalyzer analyzer(inputFiles, m_storage, loaded, m_entries, blackList, cancelFlag,
-                                           qsLocation);
+    KcWorkers::CKelmFilesAnalyzer analyzer(inputFiles, m_storage, loaded, m_entries, blackList, cancelFlag, qsLocation);
     QSignalSpy files(&analyzer, &KcWorkers::CKelmFilesAnalyzer::filesProcessed);
     QSignalSpy units(&analyzer, &KcWorkers::CKelmFilesAnalyzer::sridsFinallyLoaded);
     QSignalSpy failures(&analyzer, &KcWorkers::CKcWorker::workCompletionError);

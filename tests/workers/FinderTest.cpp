@@ -71,9 +71,8 @@ TEST(KelmFilePathTest, EndsInTheExtensionInAnyLetterCase)
         const char* path;
         bool bKelm;
     } const cases[] = {
-        {"/a/b.kelm", true},       {"/a/B.KELM", true},      {"/a/c.KeLm", true},
-        {"/a/b.kelm.txt", false},  {"/a/b.kelmx", false},    {"/a/bkelm", false},
-        {"/a.kelm/b.txt", false},
+        {"/a/b.kelm", true},   {"/a/B.KELM", true}, {"/a/c.KeLm", true},      {"/a/b.kelm.txt", false},
+        {"/a/b.kelmx", false}, {"/a/bkelm", false}, {"/a.kelm/b.txt", false},
     };
     for (const auto& testCase : cases)
         EXPECT_EQ(CFinderThread::isKelmFilePath(QString::fromLatin1(testCase.path)), testCase.bKelm) << testCase.path;

@@ -397,7 +397,8 @@ TEST_F(WorkManagerTest, ExportWithoutAFileOrStoppedByAFullDiskShowsTheReason)
     m_manager.onStartExport();
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(convertedError.size(), 1);
-    EXPECT_TRUE(convertedError[0][0].toString().startsWith("Target path '")) << convertedError[0][0].toString().toStdString();
+    EXPECT_TRUE(convertedError[0][0].toString().startsWith("Target path '"))
+        << convertedError[0][0].toString().toStdString();
     ASSERT_TRUE(QFile::remove(blocker.fileName()));
 
     // The videos-found form stops an export whose target found the disk full.

@@ -23,7 +23,8 @@ class CTestWorker : public CKcWorker {
 public:
     CTestWorker(KELMNameSpace::CKELMExport& storage, ExportedSrids& entries, CancelFlag& cancelFlag,
                 std::function<void(CTestWorker&)> job)
-        : CKcWorker(storage, entries, cancelFlag), m_job(std::move(job))
+        : CKcWorker(storage, entries, cancelFlag),
+          m_job(std::move(job))
     {
     }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "FixedZone.h"
-#include "export/KELMExport.h"
 #include "KelmWriter.h"
 #include "TestText.h"
 #include "TestZone.h"
 #include "Wait.h"
+#include "export/KELMExport.h"
 
 #include <QDir>
 #include <QString>

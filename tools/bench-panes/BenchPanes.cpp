@@ -10,8 +10,8 @@
 //   QT_QPA_PLATFORM=offscreen bench-panes [--panes N] [--cameras 1|2] [--runs R] [--grab FILE.png]
 
 #include "forms/DateVisualPane.h"
-#include "workers/ExportEntry.h"
 #include "forms/VideosFoundFrm.h"
+#include "workers/ExportEntry.h"
 #include "workers/WorkManager.h"
 
 #include <QApplication>
@@ -133,7 +133,10 @@ int main(int argc, char** argv)
         const double laid = timer.nsecsElapsed() / 1e9;
         fresh.findChild<QScrollArea*>(QStringLiteral("datePanesScrollArea"))->viewport()->repaint();
         if (qEnvironmentVariableIsSet("KC_BENCH_DETAIL"))
-            out() << QStringLiteral("  first: filled %1 s, laid out %2 s, painted %3 s\n").arg(fill).arg(laid).arg(timer.nsecsElapsed() / 1e9);
+            out() << QStringLiteral("  first: filled %1 s, laid out %2 s, painted %3 s\n")
+                         .arg(fill)
+                         .arg(laid)
+                         .arg(timer.nsecsElapsed() / 1e9);
         if (run > 0)
             firstBuilds.push_back(timer.nsecsElapsed() / 1e9);
     }
@@ -179,7 +182,10 @@ int main(int argc, char** argv)
         const double filled = t.nsecsElapsed() / 1e9;
         parent.show();
         settle();
-        out() << QStringLiteral("  panes alone: made %1 s, data %2 s, shown %3 s\n").arg(made).arg(filled).arg(t.nsecsElapsed() / 1e9);
+        out() << QStringLiteral("  panes alone: made %1 s, data %2 s, shown %3 s\n")
+                     .arg(made)
+                     .arg(filled)
+                     .arg(t.nsecsElapsed() / 1e9);
     }
     auto* pArea = form.findChild<QScrollArea*>(QStringLiteral("datePanesScrollArea"));
     std::vector<double> builds, rebuilds, peers;
@@ -217,9 +223,15 @@ int main(int argc, char** argv)
 
     const double peer = median(peers);
     out() << nPanes << " panes, median of " << nRuns << " runs\n";
-    out() << QStringLiteral("first build: %1 s (%2 x the plain widgets)\n").arg(median(firstBuilds), 0, 'f', 3).arg(median(firstBuilds) / peer, 0, 'f', 1);
-    out() << QStringLiteral("build:   %1 s (%2 x the plain widgets)\n").arg(median(builds), 0, 'f', 3).arg(median(builds) / peer, 0, 'f', 1);
-    out() << QStringLiteral("rebuild: %1 s (%2 x the plain widgets)\n").arg(median(rebuilds), 0, 'f', 3).arg(median(rebuilds) / peer, 0, 'f', 1);
+    out() << QStringLiteral("first build: %1 s (%2 x the plain widgets)\n")
+                 .arg(median(firstBuilds), 0, 'f', 3)
+                 .arg(median(firstBuilds) / peer, 0, 'f', 1);
+    out() << QStringLiteral("build:   %1 s (%2 x the plain widgets)\n")
+                 .arg(median(builds), 0, 'f', 3)
+                 .arg(median(builds) / peer, 0, 'f', 1);
+    out() << QStringLiteral("rebuild: %1 s (%2 x the plain widgets)\n")
+                 .arg(median(rebuilds), 0, 'f', 3)
+                 .arg(median(rebuilds) / peer, 0, 'f', 1);
     out() << QStringLiteral("plain widgets: %1 s\n").arg(peer, 0, 'f', 3);
     return 0;
 }

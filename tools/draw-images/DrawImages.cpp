@@ -216,8 +216,9 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     const QString qsFirst = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (argc == 2 && (qsFirst == QLatin1String("--help") || qsFirst == QLatin1String("-h"))) {
-        QTextStream(stdout) << "usage: draw-images <images folder> [<icon theme folder>]\n"
-                               "Draws the program's images (PNG) into the folder, and its icons into the theme folder.\n";
+        QTextStream(stdout)
+            << "usage: draw-images <images folder> [<icon theme folder>]\n"
+               "Draws the program's images (PNG) into the folder, and its icons into the theme folder.\n";
         return 0;
     }
     if ((argc != 2 && argc != 3) || (qsFirst.size() > 1 && qsFirst.startsWith(QLatin1Char('-')))) {
@@ -237,12 +238,17 @@ int main(int argc, char* argv[])
         {"droppingBg.png", 1024, 768, [](QPainter& p, const QSize& s) { drawStartBackground(p, s, true); }},
         {"kelmsIcon.png", 32, 32, drawKelmsIcon},
         {"cancelBtnNormal.png", 25, 25,
-         [](QPainter& p, const QSize& s) { drawCancelButton(p, s, QColor(55, 55, 55), kNeutralBorder, QColor(200, 200, 200)); }},
+         [](QPainter& p, const QSize& s) {
+             drawCancelButton(p, s, QColor(55, 55, 55), kNeutralBorder, QColor(200, 200, 200));
+         }},
         {"cancelBtnHovered.png", 25, 25,
          [](QPainter& p, const QSize& s) { drawCancelButton(p, s, kErrorRed, QColor(), Qt::white); }},
         {"statusPaneCancelBtnNormal.png", 25, 25,
-         [](QPainter& p, const QSize& s) { drawCancelButton(p, s, QColor(69, 69, 69), QColor(110, 110, 110), QColor(200, 200, 200)); }},
-        {"refreshBtnNormal.png", 32, 32, [](QPainter& p, const QSize& s) { drawRefreshButton(p, s, QColor(), kAccent); }},
+         [](QPainter& p, const QSize& s) {
+             drawCancelButton(p, s, QColor(69, 69, 69), QColor(110, 110, 110), QColor(200, 200, 200));
+         }},
+        {"refreshBtnNormal.png", 32, 32,
+         [](QPainter& p, const QSize& s) { drawRefreshButton(p, s, QColor(), kAccent); }},
         {"refreshBtnHovered.png", 32, 32,
          [](QPainter& p, const QSize& s) { drawRefreshButton(p, s, kAccentHovered, Qt::white); }},
         {"exclamationIcon.png", 16, 16, drawExclamation},

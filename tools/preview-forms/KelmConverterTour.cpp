@@ -8,10 +8,10 @@
 //
 // It sits next to kelmconverter, so it finds the same translation and writes the same log.
 
-#include "forms/AnalyzeErrorsFrm.h"
 #include "app/KelmConverterApp.h"
 #include "app/KelmConverterMainWin.h"
 #include "app/MessageBox.h"
+#include "forms/AnalyzeErrorsFrm.h"
 #include "forms/StartFrm.h"
 #include "forms/VideosFoundFrm.h"
 #include "workers/WorkManager.h"
@@ -82,10 +82,10 @@ bool grabScreen(const QString& qsPath)
 class CTour {
 public:
     CTour(KcMain::CKelmConverterApp& app, const QString& qsRecordings, const QDir& shots, bool bLookOnly)
-        : m_bLookOnly(bLookOnly)
-        , m_app(app)
-        , m_qsRecordings(qsRecordings)
-        , m_shots(shots)
+        : m_bLookOnly(bLookOnly),
+          m_app(app),
+          m_qsRecordings(qsRecordings),
+          m_shots(shots)
     {
     }
 
@@ -109,8 +109,8 @@ public:
             return false;
 
         click(pStart, "pbContinue");
-        if (!waitFor(
-                [&] { return pStack->currentWidget() == pErrors || pStack->currentWidget() == pVideos; }, kPageWaitMs))
+        if (!waitFor([&] { return pStack->currentWidget() == pErrors || pStack->currentWidget() == pVideos; },
+                     kPageWaitMs))
             return fail("the analysis did not end");
         if (pStack->currentWidget() == pErrors) {
             settle();
@@ -128,22 +128,23 @@ public:
 
         auto* pCreate = pVideos->findChild<QPushButton*>(QStringLiteral("pbCreateVideo"));
         if (!pCreate || !pCreate->isEnabled())
-            return fail(
-                "CREATE VIDEO is not available: " + pVideos->findChild<QLabel*>(QStringLiteral("lbSizeInfo"))->text());
+            return fail("CREATE VIDEO is not available: "
+                        + pVideos->findChild<QLabel*>(QStringLiteral("lbSizeInfo"))->text());
         // The export of the demo takes a moment only: the page is taken right after the page has
         // handled a progress report, while the export thread's later reports wait in the queue.
         bool bExportShot = false;
-        const QMetaObject::Connection progress = QObject::connect(m_app.workManager(),
-            &KcWorkers::CWorkManager::exportingProgress, pVideos, [&](int nPercent, ulong ulFragmentID) {
-                if (bExportShot || (nPercent < 30 && ulFragmentID < 2))
-                    return;
-                bExportShot = true;
-                pWindow->repaint();
-                shot("05-exporting");
-            });
+        const QMetaObject::Connection progress =
+            QObject::connect(m_app.workManager(), &KcWorkers::CWorkManager::exportingProgress, pVideos,
+                             [&](int nPercent, ulong ulFragmentID) {
+                                 if (bExportShot || (nPercent < 30 && ulFragmentID < 2))
+                                     return;
+                                 bExportShot = true;
+                                 pWindow->repaint();
+                                 shot("05-exporting");
+                             });
         pCreate->click();
-        const bool bEnded
-            = waitFor([&] { return pVideos->mode() == KcForms::CVideosFoundFrm::mdResults; }, kExportWaitMs);
+        const bool bEnded =
+            waitFor([&] { return pVideos->mode() == KcForms::CVideosFoundFrm::mdResults; }, kExportWaitMs);
         QObject::disconnect(progress);
         if (!bEnded)
             return fail("the export did not end");

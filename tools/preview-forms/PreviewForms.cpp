@@ -4,15 +4,15 @@
 #include "forms/AnalyzeFilesFrm.h"
 #include "forms/DateVisualPane.h"
 #include "forms/DateVisualPaneCenter.h"
-#include "workers/ExportEntry.h"
 #include "forms/Look.h"
 #include "forms/SridVisualHeader.h"
 #include "forms/StartFrm.h"
 #include "forms/TimeZoneSelector.h"
+#include "workers/ExportEntry.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -103,10 +103,10 @@ bool saveImageSheet(const QDir& outDir)
 {
     KcForms::Look::initResources();
     const QStringList images = {
-        KcForms::Look::Image::KelmsIcon,         KcForms::Look::Image::CancelBtnNormal,
-        KcForms::Look::Image::CancelBtnHovered,  KcForms::Look::Image::StatusPaneCancelBtnNormal,
-        KcForms::Look::Image::RefreshBtnNormal,  KcForms::Look::Image::RefreshBtnHovered,
-        KcForms::Look::Image::ExclamationIcon,   KcForms::Look::Image::ComboDownArrow,
+        KcForms::Look::Image::KelmsIcon,        KcForms::Look::Image::CancelBtnNormal,
+        KcForms::Look::Image::CancelBtnHovered, KcForms::Look::Image::StatusPaneCancelBtnNormal,
+        KcForms::Look::Image::RefreshBtnNormal, KcForms::Look::Image::RefreshBtnHovered,
+        KcForms::Look::Image::ExclamationIcon,  KcForms::Look::Image::ComboDownArrow,
     };
     constexpr int kScale = 8;
     constexpr int kCell = 32 * kScale + 16;
@@ -179,7 +179,9 @@ int main(int argc, char* argv[])
         errors.setErrorTitle(QStringLiteral("These files will not be converted"));
         QStringList names;
         for (int i = 1; i <= 40; ++i)
-            names << QStringLiteral("GARAGE-EAST_2026-03-%1_cam<%2>.kelm").arg(i % 28 + 1, 2, 10, QLatin1Char('0')).arg(i);
+            names << QStringLiteral("GARAGE-EAST_2026-03-%1_cam<%2>.kelm")
+                         .arg(i % 28 + 1, 2, 10, QLatin1Char('0'))
+                         .arg(i);
         errors.setBlackList(names);
         bOk &= save(errors, outDir, QStringLiteral("errors-blacklist"));
     }
