@@ -1,6 +1,8 @@
-// The only place that talks to libavformat: the MP4 muxer, its I/O through the file provider and
-// its log output.
+// The only place that talks to libavformat (through the module AvLibrary.h loads): the MP4 muxer,
+// its I/O through the file provider and its log output.
 #include "export/Mp4Writer.h"
+
+#include "export/AvLibrary.h"
 
 #include "container/File.h"
 #include "container/TextConvert.h"
@@ -12,16 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/dict.h>
-#include <libavutil/log.h>
-#include <libavutil/mem.h>
-#include <libavutil/opt.h>
-}
 
 namespace KELMNameSpace {
 
@@ -144,6 +136,12 @@ int64_t SeekPacket(void* pOpaque, int64_t offset, int whence)
     return position;
 }
 
+// The library's functions; only called once Create has loaded them.
+const SAvFunctions& Av()
+{
+    return *LoadAvFunctions();
+}
+
 // ---- log output ----
 
 std::atomic<ILibraryLogSink*> g_pLogSink{nullptr};
@@ -174,7 +172,7 @@ bool SetExtradata(AVCodecParameters& parameters, const uint8_t* pData, size_t si
 {
     if (size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
         return false;
-    parameters.extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+    parameters.extradata = static_cast<uint8_t*>(Av().av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!parameters.extradata)
         return false;
     if (size)
@@ -207,20 +205,20 @@ std::vector<uint8_t> BuildAvcC(const std::vector<uint8_t>& firstSps, const Param
 
 void CMp4Writer::SFormatContextDeleter::operator()(AVFormatContext* p) const
 {
-    avformat_free_context(p);
+    Av().avformat_free_context(p);
 }
 
 void CMp4Writer::SIoContextDeleter::operator()(AVIOContext* p) const
 {
     if (!p)
         return;
-    av_freep(&p->buffer);
-    avio_context_free(&p);
+    Av().av_freep(&p->buffer);
+    Av().avio_context_free(&p);
 }
 
 void CMp4Writer::SPacketDeleter::operator()(AVPacket* p) const
 {
-    av_packet_free(&p);
+    Av().av_packet_free(&p);
 }
 
 CMp4Writer::CMp4Writer(CMp4FileProvider& provider)
@@ -270,11 +268,17 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
     m_bUsedSecondPass = false;
     m_lastTrack = -1;
 
+    std::string why;
+    if (!LoadAvFunctions(&why)) {
+        SetErrorInfo(pError, UtilsNameSpace::kErrGeneral,
+                     std::wstring(kContext) + L": " + UtilsNameSpace::Utf8ToWide(why));
+        return false;
+    }
     const std::string utf8Path = UtilsNameSpace::WideToUtf8(path);
     if (!m_pPacket)
-        m_pPacket.reset(av_packet_alloc());
+        m_pPacket.reset(Av().av_packet_alloc());
     AVFormatContext* pFormat = nullptr;
-    if (!m_pPacket || avformat_alloc_output_context2(&pFormat, nullptr, "mp4", utf8Path.c_str()) < 0 || !pFormat) {
+    if (!m_pPacket || Av().avformat_alloc_output_context2(&pFormat, nullptr, "mp4", utf8Path.c_str()) < 0 || !pFormat) {
         LibraryFailure(kContext, pError);
         return false;
     }
@@ -284,12 +288,12 @@ bool CMp4Writer::Create(const std::wstring& path, SErrorInfo* pError)
         LibraryFailure(kContext, pError);
         return false;
     }
-    auto* pBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    auto* pBuffer = static_cast<unsigned char*>(Av().av_malloc(kIoBufferSize));
     AVIOContext* pIo =
-        pBuffer ? avio_alloc_context(pBuffer, kIoBufferSize, 1, &m_provider, ReadPacket, WritePacket, SeekPacket)
+        pBuffer ? Av().avio_alloc_context(pBuffer, kIoBufferSize, 1, &m_provider, ReadPacket, WritePacket, SeekPacket)
                 : nullptr;
     if (!pIo) {
-        av_free(pBuffer);
+        Av().av_free(pBuffer);
         LibraryFailure(kContext, pError);
         // Nothing was written yet: an empty file is no use to anyone.
         m_provider.Close();
@@ -355,7 +359,7 @@ bool CMp4Writer::AddVideoTrack(const ParameterSetList& sequenceParameterSets,
     }
 
     m_provider.ClearError();
-    AVStream* pStream = avformat_new_stream(m_pFormat.get(), nullptr);
+    AVStream* pStream = Av().avformat_new_stream(m_pFormat.get(), nullptr);
     if (!pStream) {
         LibraryFailure(kContext, pError);
         return false;
@@ -394,7 +398,7 @@ bool CMp4Writer::AddAudioTrack(const uint8_t* pConfig, size_t configSize, SError
     }
 
     m_provider.ClearError();
-    AVStream* pStream = avformat_new_stream(m_pFormat.get(), nullptr);
+    AVStream* pStream = Av().avformat_new_stream(m_pFormat.get(), nullptr);
     if (!pStream) {
         LibraryFailure(L"Audio track creation error", pError);
         return false;
@@ -406,7 +410,7 @@ bool CMp4Writer::AddAudioTrack(const uint8_t* pConfig, size_t configSize, SError
     parameters.sample_rate = config.sampleRate;
     parameters.frame_size = config.frameLength;
     if (config.channels > 0)
-        av_channel_layout_default(&parameters.ch_layout, config.channels);
+        Av().av_channel_layout_default(&parameters.ch_layout, config.channels);
     if (!SetExtradata(parameters, pConfig, configSize)) {
         parameters.codec_type = AVMEDIA_TYPE_UNKNOWN;
         m_bBroken = true;
@@ -416,7 +420,8 @@ bool CMp4Writer::AddAudioTrack(const uint8_t* pConfig, size_t configSize, SError
     STrack& track = Track(EMp4Track::Audio);
     track.streamIndex = pStream->index;
     track.configSize = configSize;
-    track.firstDuration = static_cast<uint64_t>(av_rescale(config.frameLength, kMp4TicksPerSecond, config.sampleRate));
+    track.firstDuration =
+        static_cast<uint64_t>(Av().av_rescale(config.frameLength, kMp4TicksPerSecond, config.sampleRate));
     return true;
 }
 
@@ -441,22 +446,22 @@ bool CMp4Writer::WriteHeader(SErrorInfo* pError)
     // Edit lists count in the movie's time scale: on the tick line, a track that starts later
     // starts at its first sample's tick instead of the nearest millisecond.
     AVDictionary* pOptions = nullptr;
-    av_dict_set_int(&pOptions, "movie_timescale", kMp4TicksPerSecond, 0);
+    Av().av_dict_set_int(&pOptions, "movie_timescale", kMp4TicksPerSecond, 0);
     if (m_creationTime >= 0) {
         const std::string creationTime = Iso8601Utc(m_creationTime);
         if (!creationTime.empty())
-            av_dict_set(&m_pFormat->metadata, "creation_time", creationTime.c_str(), 0);
+            Av().av_dict_set(&m_pFormat->metadata, "creation_time", creationTime.c_str(), 0);
     }
     // The index goes in front of the media data, so that a player can start before it has read
     // the whole file: into room kept for it when the sample counts are known, else by a second
     // pass at close.
     const uint64_t reserve = m_expectedVideoSamples != 0 || m_expectedAudioSamples != 0 ? IndexBound(true) : 0;
     if (reserve != 0 && reserve <= static_cast<uint64_t>(INT_MAX))
-        av_dict_set_int(&pOptions, "moov_size", static_cast<int64_t>(reserve), 0);
+        Av().av_dict_set_int(&pOptions, "moov_size", static_cast<int64_t>(reserve), 0);
     else
-        av_dict_set(&pOptions, "movflags", "+faststart", 0);
-    const int headerResult = avformat_write_header(m_pFormat.get(), &pOptions);
-    av_dict_free(&pOptions);
+        Av().av_dict_set(&pOptions, "movflags", "+faststart", 0);
+    const int headerResult = Av().avformat_write_header(m_pFormat.get(), &pOptions);
+    Av().av_dict_free(&pOptions);
     if (headerResult < 0) {
         m_bBroken = true;
         LibraryFailure(kContext, pError);
@@ -515,7 +520,7 @@ bool CMp4Writer::MarkReservedRoom()
     // The muxer skips the room it keeps; until the index is written there it would read as
     // garbage after the file-type box.
     AVIOContext* pIo = m_pFormat->pb;
-    avio_flush(pIo);
+    Av().avio_flush(pIo);
     if (pIo->error < 0 || m_provider.HasError())
         return false;
     const uint64_t end = m_provider.Position();
@@ -541,7 +546,7 @@ bool CMp4Writer::ChooseIndexPlacement()
     if (!m_bReservedRoomMarked)
         return false;
     void* pMuxer = m_pFormat->priv_data;
-    if (av_opt_set_int(pMuxer, "moov_size", 0, 0) < 0 || av_opt_set(pMuxer, "movflags", "+faststart", 0) < 0)
+    if (Av().av_opt_set_int(pMuxer, "moov_size", 0, 0) < 0 || Av().av_opt_set(pMuxer, "movflags", "+faststart", 0) < 0)
         return false;
     m_bUsedSecondPass = true;
     return true;
@@ -573,7 +578,7 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
     }
 
     AVPacket& packet = *m_pPacket;
-    av_packet_unref(&packet);
+    Av().av_packet_unref(&packet);
     // The data stays the caller's: av_write_frame copies what it keeps.
     packet.data = const_cast<uint8_t*>(pData);
     packet.size = static_cast<int>(size);
@@ -582,10 +587,10 @@ bool CMp4Writer::WriteSample(EMp4Track trackKind, const uint8_t* pData, size_t s
     const uint64_t duration = SampleDuration(track, tick);
     packet.duration = static_cast<int64_t>(duration);
     packet.flags = bSync ? AV_PKT_FLAG_KEY : 0;
-    av_packet_rescale_ts(&packet, kTickBase, m_pFormat->streams[track.streamIndex]->time_base);
+    Av().av_packet_rescale_ts(&packet, kTickBase, m_pFormat->streams[track.streamIndex]->time_base);
 
     m_provider.ClearError();
-    const int result = av_write_frame(m_pFormat.get(), &packet);
+    const int result = Av().av_write_frame(m_pFormat.get(), &packet);
     packet.data = nullptr;
     packet.size = 0;
     if (result < 0) {
@@ -644,7 +649,7 @@ bool CMp4Writer::Close(SErrorInfo* pError)
     if (m_bHeaderWritten) {
         bPlaced = ChooseIndexPlacement();
         // Without a place for it the index would overwrite media data.
-        bOk = bPlaced && av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
+        bOk = bPlaced && Av().av_write_trailer(m_pFormat.get()) >= 0; // flushes and reports any I/O error
     }
     Release();
     bOk = m_provider.Close() && bOk;
@@ -680,7 +685,9 @@ void CMp4Writer::Release()
 void SetLibraryLogSink(ILibraryLogSink* pSink)
 {
     g_pLogSink.store(pSink);
-    av_log_set_callback(pSink ? LogCallback : av_log_default_callback);
+    // Without the module there is no library to hear from; Create reports why.
+    if (const SAvFunctions* pAv = LoadAvFunctions())
+        pAv->av_log_set_callback(pSink ? LogCallback : pAv->av_log_default_callback);
 }
 
 } // namespace KELMNameSpace
