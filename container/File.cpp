@@ -371,7 +371,10 @@ bool CFile::Open(const std::wstring& fileName, int disposition, bool bReadWrite,
     if (lockResult < 0)
         return fail(errno);
 
-    if (bTruncate) {
+    // An empty file is left alone: a truncation marks the file for ext4's write-out at close
+    // (its guard for files rewritten in place), which would make closing a new file as slow as
+    // writing it all to disk.
+    if (bTruncate && info.st_size > 0) {
         int truncateResult;
         do {
             truncateResult = ::ftruncate(fd, 0);
