@@ -90,14 +90,19 @@ bool DropPageCache()
     return std::fclose(pFile) == 0 && bWritten;
 }
 
-STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run)
+STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
+               const std::function<void()>& prepare)
 {
+    if (prepare && !bCold)
+        prepare();
     if (!bCold && !run()) {
         std::cerr << pBenchName << ": warm-up run failed\n";
         std::exit(1);
     }
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
         if (bCold && !DropPageCache()) {
             std::cerr << pBenchName << ": cannot drop the page cache\n";
             std::exit(1);
@@ -173,15 +178,19 @@ bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
     return ExitedCleanly(status);
 }
 
-SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv)
+SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv,
+                             const std::function<void()>& prepare)
 {
     SProcessTimes result;
-    result.times = Measure(pBenchName, runs, bCold, [&]() {
-        if (RunProcess(argv, result.last))
-            return true;
-        std::cerr << pBenchName << ": " << argv[0] << " failed\n";
-        return false;
-    });
+    result.times = Measure(
+        pBenchName, runs, bCold,
+        [&]() {
+            if (RunProcess(argv, result.last))
+                return true;
+            std::cerr << pBenchName << ": " << argv[0] << " failed\n";
+            return false;
+        },
+        prepare);
     return result;
 }
 

@@ -48,8 +48,10 @@ double Seconds(std::chrono::steady_clock::duration duration);
 bool DropPageCache();
 
 // Warm: one untimed run to warm the cache, then the timed ones. Cold: the page cache is dropped
-// before every timed run, and there is no warm-up. A failed run ends the program.
-STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run);
+// before every timed run, and there is no warm-up. prepare, when given, runs untimed before every
+// run (say, to remove what the previous run wrote). A failed run ends the program.
+STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
+               const std::function<void()>& prepare = nullptr);
 
 // A process's I/O so far, from the kernel's accounting ("/proc/self/io", "/proc/<pid>/io").
 struct SIoCounters {
@@ -90,7 +92,8 @@ struct SProcessTimes {
 bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run);
 
 // Measure over RunProcess.
-SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv);
+SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv,
+                             const std::function<void()>& prepare = nullptr);
 
 // One line: name, best and median time, ratio to a peer's best time, and the process figures.
 void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest);

@@ -2,6 +2,7 @@
 // same packets from an MPEG-TS into an MP4.
 //
 //   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH] [--sample]
+//                [--replace]
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
 // sizes (the writer's 320x240 loop grown by filler data to about 4 Mbit/s of video at 25 fps,
@@ -13,6 +14,9 @@
 // calls, bytes and peak resident memory of each program. Goals: convert at most half of ffmpeg's
 // time and 4 times cp's, at most one write call per MiB written; memory that does not grow with
 // the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
+// Every run writes a new file, as a first conversion does: each program's output of the run
+// before is removed, untimed. --replace keeps it, so that every run replaces a finished file
+// (the file system then writes the new file out before the rename or truncation completes).
 
 #include "BenchSupport.h"
 #include "KelmWriter.h"
@@ -39,10 +43,11 @@ using KcBench::STimes;
 namespace {
 
 const char* const kBenchName = "bench-export";
-const char* const kOptionsText = KC_BENCH_COMMON_OPTIONS " [--sample]";
+const char* const kOptionsText = KC_BENCH_COMMON_OPTIONS " [--sample] [--replace]";
 
 struct SOptions : KcBench::SOptions {
     bool bSample = false;
+    bool bReplace = false;
 };
 
 SOptions ParseOptions(int argc, char** argv)
@@ -50,9 +55,12 @@ SOptions ParseOptions(int argc, char** argv)
     SOptions options;
     KcBench::ParseOptions(argc, argv, kBenchName, kOptionsText, options,
                           [&](const std::string& arg, const std::function<std::string()>&) {
-                              if (arg != "--sample")
+                              if (arg == "--sample")
+                                  options.bSample = true;
+                              else if (arg == "--replace")
+                                  options.bReplace = true;
+                              else
                                   return false;
-                              options.bSample = true;
                               return true;
                           });
     // A recording longer than a day would be cut into several files.
@@ -158,15 +166,29 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string target = UtilsNameSpace::WideToUtf8(fragments[0].targetDirectory + fragments[0].targetFileName);
+    // What a run wrote, removed before the next one unless runs are to replace it.
+    auto removing = [&options](std::vector<std::string> outputs) -> std::function<void()> {
+        if (options.bReplace)
+            return nullptr;
+        return [outputs]() {
+            for (const std::string& output : outputs) {
+                std::error_code removeError;
+                fs::remove_all(output, removeError);
+            }
+        };
+    };
     CCheckingSync sync;
     storage.SetExportEventSync(&sync);
     const bool bPeakReset = ResetPeakMemory();
     const double peakBefore = PeakMemoryMiB();
-    const STimes exportTimes = Measure(kBenchName, options.runs, options.bCold, [&]() {
-        sync.targets = 0;
-        UtilsNameSpace::SErrorInfo runError;
-        return storage.RunExport(&runError) && sync.targets == 1;
-    });
+    const STimes exportTimes = Measure(
+        kBenchName, options.runs, options.bCold,
+        [&]() {
+            sync.targets = 0;
+            UtilsNameSpace::SErrorInfo runError;
+            return storage.RunExport(&runError) && sync.targets == 1;
+        },
+        removing({target}));
     const double peakDuring = PeakMemoryMiB();
     const uint64_t mp4Bytes = static_cast<uint64_t>(fs::file_size(target));
 
@@ -183,18 +205,24 @@ int main(int argc, char** argv)
     const std::string convertDir = options.dir + "/convert";
     const SProcessTimes convertRun =
         KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
-                                {options.kelmconv, "convert", "--tz", "UTC", "--out", convertDir, kelmDir});
+                                {options.kelmconv, "convert", "--tz", "UTC", "--out", convertDir, kelmDir},
+                                removing({convertDir + "/Converted"}));
     uint64_t convertedBytes = 0;
     for (const auto& entry : fs::recursive_directory_iterator(convertDir))
         if (entry.is_regular_file())
             convertedBytes += static_cast<uint64_t>(entry.file_size());
-    const SProcessTimes ffmpegRun = KcBench::MeasureProcess(
-        kBenchName, options.runs, options.bCold, {"ffmpeg", "-v", "error", "-y", "-i", ts, "-c", "copy", copy});
+    const SProcessTimes ffmpegRun =
+        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
+                                {"ffmpeg", "-v", "error", "-y", "-i", ts, "-c", "copy", copy}, removing({copy}));
     std::vector<std::string> copyCommand{"cp"};
-    for (const std::string& path : written.files)
+    std::vector<std::string> copies;
+    for (const std::string& path : written.files) {
         copyCommand.push_back(path);
+        copies.push_back(options.dir + "/out/" + fs::path(path).filename().string());
+    }
     copyCommand.push_back(options.dir + "/out/");
-    const SProcessTimes cpRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, copyCommand);
+    const SProcessTimes cpRun =
+        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, copyCommand, removing(copies));
 
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
