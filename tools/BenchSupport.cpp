@@ -73,6 +73,16 @@ void ParseOptions(
     }
     if (options.dir.empty())
         options.dir = (std::filesystem::temp_directory_path() / (std::string("kc-") + pBenchName)).string();
+    if (options.bCold) {
+        // A build's program carries its debug information (15 MiB and more), which a cold start
+        // reads with the code; the installed one has none, so cold runs use a copy without it.
+        const std::string stripped =
+            (std::filesystem::temp_directory_path() / (std::string("kc-") + pBenchName + "-kelmconv")).string();
+        if (RunShell("strip --strip-debug -o " + Quote(stripped) + " " + Quote(options.kelmconv))) {
+            options.kelmconv = stripped;
+            std::cout << "cold runs use kelmconv without debug information, as installed: " << stripped << "\n";
+        }
+    }
 }
 
 double Seconds(std::chrono::steady_clock::duration duration)
