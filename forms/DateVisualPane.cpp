@@ -33,7 +33,6 @@ CDateVisualPane::CDateVisualPane(QWidget* pParent)
     : QWidget(pParent)
 {
     Look::initResources();
-    // The look of the pane and its plate comes from the list's sheet (Style::DatePanesContents).
     setFixedSize(800, 134);
 
     m_pPlate = new CDateVisualPaneCenter(this);
@@ -131,25 +130,25 @@ void CDateVisualPane::setState(int nState)
     m_pPlate->setPlateEnabled(true);
     switch (nState) {
     case stReady:
-        Look::setPlateLook(m_pPlate, Look::Style::PlateReady);
+        m_pPlate->setLook(Look::Style::PlateReady);
         m_pPlate->progressBar()->hide();
         break;
     case stNotExported:
         m_pPlate->setPlateEnabled(false);
-        Look::setPlateLook(m_pPlate, Look::Style::PlateNotExported);
+        m_pPlate->setLook(Look::Style::PlateNotExported);
         m_pPlate->progressBar()->hide();
         break;
     case stExporting:
-        Look::setPlateLook(m_pPlate, std::nullopt);
+        m_pPlate->setLook(std::nullopt);
         m_pPlate->progressBar()->raise();
-        m_pPlate->progressBar()->show();
+        Look::setVisibleStyled(m_pPlate->progressBar(), Look::Style::PaneProgressBar, true);
         break;
     case stExported:
-        Look::setPlateLook(m_pPlate, Look::Style::PlateExported);
+        m_pPlate->setLook(Look::Style::PlateExported);
         m_pPlate->progressBar()->hide();
         break;
     case stFailed:
-        Look::setPlateLook(m_pPlate, Look::Style::PlateFailed);
+        m_pPlate->setLook(Look::Style::PlateFailed);
         m_pPlate->progressBar()->hide();
         break;
     default:
@@ -160,7 +159,7 @@ void CDateVisualPane::setState(int nState)
     m_bExportEnabled = true;
     m_pDeleteButton->hide();
     m_pRestoreButton->hide();
-    m_pErrorLabel->setVisible(nState == stFailed);
+    Look::setVisibleStyled(m_pErrorLabel, Look::Style::PaneErrorLabel, nState == stFailed);
 }
 
 void CDateVisualPane::setProgressValue(int nValue)
@@ -171,19 +170,23 @@ void CDateVisualPane::setProgressValue(int nValue)
 void CDateVisualPane::onDeleteButtonPressed()
 {
     m_pDeleteButton->hide();
-    m_pRestoreButton->show();
-    m_bExportEnabled = false;
-    m_pPlate->setPlateEnabled(false);
+    Look::setVisibleStyled(m_pRestoreButton, Look::Style::PaneRestoreButton, true);
+    setExportEnabled(false);
     emit exportEnabled(m_qsExportKey, false);
 }
 
 void CDateVisualPane::onRestoreButtonPressed()
 {
     m_pRestoreButton->hide();
-    m_pDeleteButton->show();
-    m_bExportEnabled = true;
-    m_pPlate->setPlateEnabled(true);
+    Look::setVisibleStyled(m_pDeleteButton, Look::Style::PaneDeleteButton, true);
+    setExportEnabled(true);
     emit exportEnabled(m_qsExportKey, true);
+}
+
+void CDateVisualPane::setExportEnabled(bool bEnabled)
+{
+    m_bExportEnabled = bEnabled;
+    m_pPlate->setPlateEnabled(bEnabled);
 }
 
 QPushButton* CDateVisualPane::hoverButton() const
@@ -195,7 +198,8 @@ void CDateVisualPane::setHovered(bool bHovered)
 {
     // Days can be taken out or put back only before the export.
     if (m_nState == stReady)
-        hoverButton()->setVisible(bHovered);
+        Look::setVisibleStyled(
+            hoverButton(), m_bExportEnabled ? Look::Style::PaneDeleteButton : Look::Style::PaneRestoreButton, bHovered);
 }
 
 void CDateVisualPane::enterEvent(QEvent* pEvent)

@@ -33,6 +33,9 @@ public:
     void setNumber(int nNumber);
     void setData(const KcWorkers::SExportEntry& entry);
     void setState(int nState);
+    // Takes the day out of the export or puts it back as Delete and Restore do, but without the
+    // signal and the buttons: for a day that was taken out before the pane was filled.
+    void setExportEnabled(bool bEnabled);
     // Shows the Delete (or Restore) button while the mouse is over the pane, in the ready state only.
     void setHovered(bool bHovered);
 

@@ -5,6 +5,7 @@
 #include "forms/Look.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 
 namespace KcForms {
@@ -73,6 +74,23 @@ void CDateVisualPaneCenter::setPlateEnabled(bool bEnabled)
     qsText.replace(nAt + kColourMark.size(), Look::kLostTimeRgbHex.size(),
                    bEnabled ? Look::kLostTimeRgbHex : Look::kLostTimeRgbHexDisabled);
     m_pLostTime->setText(qsText);
+}
+
+void CDateVisualPaneCenter::setLook(std::optional<Look::Style> look)
+{
+    if (look == m_look)
+        return;
+    m_look = look;
+    update();
+}
+
+void CDateVisualPaneCenter::paintEvent(QPaintEvent* pEvent)
+{
+    if (m_look) {
+        QPainter painter(this);
+        Look::drawPlate(painter, this, *m_look);
+    }
+    QFrame::paintEvent(pEvent);
 }
 
 QString CDateVisualPaneCenter::lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds)

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "forms/Look.h"
+
 #include <QFrame>
 #include <QLocale>
 #include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -35,14 +39,22 @@ public:
 
     // Enables or disables the plate and darkens or restores the red of the lost-time figure.
     void setPlateEnabled(bool bEnabled);
+    // One of the Look::Style::Plate... looks; none draws a plain frame (under the export's
+    // progress bar).
+    void setLook(std::optional<Look::Style> look);
+    std::optional<Look::Style> look() const { return m_look; }
 
     // "Lost: 5 min from 2 hours 10 min" with the lost figure in red.
     static QString lostTimeText(quint64 ullLostSeconds, quint64 ullSpanSeconds);
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
 
 private:
     QLabel* newLabel(const char* pObjectName, const QRect& geometry);
 
     QLocale m_dateLocale;
+    std::optional<Look::Style> m_look;
     QProgressBar* m_pProgressBar = nullptr;
     QLabel* m_pNumber = nullptr;
     QLabel* m_pTitle = nullptr;

@@ -2,13 +2,15 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QPointer>
-#include <QStringList>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QVariant>
 #include <QWidget>
 
 // Registering the compiled-in images names their data symbol, which keeps a static link from
@@ -86,11 +88,6 @@ QString plate(const QString& qsName, const QColor& fill, int borderWidth, const 
     return QStringLiteral("QFrame#%1 { background-color: %2; border: %3px solid %4; border-radius: 6px; }\n")
         .arg(qsName, rgb(fill), QString::number(borderWidth), rgb(border));
 }
-
-const char* const kPlateLookProperty = "plateLook";
-constexpr Style kPlateLooks[] = {Style::PlateReady, Style::PlateNotExported, Style::PlateExported, Style::PlateFailed};
-
-QString plateLooksStyleSheet();
 
 } // namespace
 
@@ -201,8 +198,8 @@ QString styleSheet(Style style, const QString& qsObjectName)
     case Style::DetailsText:
         return QStringLiteral("QTextEdit { color: white; background-color: %1; border: none; }\n").arg(page)
                + scrollBar(true);
-    case Style::ScrollArea:
-        return QStringLiteral("QWidget#%1 { background-color: %2; }\n").arg(qsObjectName, page) + scrollBar(false);
+    case Style::ScrollBar:
+        return scrollBar(false);
 
     case Style::StatusInfoText:
         return QStringLiteral("QLabel { color: white; background: %1; background-color: %1; }\n").arg(band);
@@ -278,98 +275,62 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ExportedBorder);
     case Style::PlateFailed:
         return plate(qsObjectName, Colour::PageBackground, 2, Colour::ErrorRed);
-    case Style::DatePanesContents:
-        return styleSheet(Style::PageBackground, qsObjectName) + datePaneStyleSheet() + cameraHeaderStyleSheet()
-               + plateLooksStyleSheet();
     }
     return QString();
 }
 
-namespace {
-
-// The sheet of a style with every selector narrowed to the widget of that object name, so that
-// sheets of several widgets can stand together on a common parent.
-QString scopedStyleSheet(Style style, const QString& qsObjectName)
+void fillBackground(QWidget* pWidget, const QColor& colour)
 {
-    QStringList slLines = styleSheet(style, qsObjectName).split(QLatin1Char('\n'));
-    for (QString& qsLine : slLines) {
-        const int nBrace = qsLine.indexOf(QLatin1Char('{'));
-        if (nBrace < 0)
-            continue;
-        QStringList slSelectors = qsLine.left(nBrace).split(QLatin1Char(','));
-        for (QString& qsSelector : slSelectors) {
-            const QString qsTrimmed = qsSelector.trimmed();
-            if (qsTrimmed.contains(QLatin1Char('#')))
-                continue;
-            int nTypeEnd = 0;
-            while (nTypeEnd < qsTrimmed.size() && qsTrimmed.at(nTypeEnd).isLetterOrNumber())
-                ++nTypeEnd;
-            qsSelector = QLatin1Char(' ') + qsTrimmed.left(nTypeEnd) + QLatin1Char('#') + qsObjectName
-                         + qsTrimmed.mid(nTypeEnd) + QLatin1Char(' ');
-        }
-        qsLine = slSelectors.join(QLatin1Char(',')).trimmed() + QLatin1Char(' ') + qsLine.mid(nBrace);
-    }
-    return slLines.join(QLatin1Char('\n'));
+    QPalette palette = pWidget->palette();
+    palette.setColor(QPalette::Window, colour);
+    pWidget->setPalette(palette);
+    pWidget->setBackgroundRole(QPalette::Window);
+    pWidget->setAutoFillBackground(true);
 }
 
-// Each plate look, selected by the plate's look property instead of a sheet of the plate's own.
-QString plateLooksStyleSheet()
+void applyHeaderLook(QWidget* pWidget, Style style)
 {
-    static const QString s_qsSheet = [] {
-        const QString qsName = QStringLiteral("plate_main");
-        const QString qsSelector = QStringLiteral("QFrame#") + qsName;
-        QString qsSheet;
-        for (const Style style : kPlateLooks) {
-            const QString qsScoped =
-                qsSelector + QStringLiteral("[%1=\"%2\"]").arg(QLatin1String(kPlateLookProperty)).arg(int(style));
-            qsSheet += styleSheet(style, qsName).replace(qsSelector, qsScoped);
-        }
-        return qsSheet;
-    }();
-    return s_qsSheet;
-}
-
-} // namespace
-
-void setPlateLook(QWidget* pPlate, std::optional<Style> style)
-{
-    const QVariant look(style ? int(*style) : -1);
-    if (pPlate->property(kPlateLookProperty) == look)
+    fillBackground(pWidget, Colour::PageBackground);
+    if (style != Style::HeaderText)
         return;
-    pPlate->setProperty(kPlateLookProperty, look);
-    // A polished plate keeps the rules it matched until it is polished again.
-    if (pPlate->testAttribute(Qt::WA_WState_Polished)) {
-        pPlate->style()->unpolish(pPlate);
-        pPlate->style()->polish(pPlate);
-        pPlate->update();
+    QPalette palette = pWidget->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    pWidget->setPalette(palette);
+}
+
+void drawPlate(QPainter& painter, const QWidget* pPlate, Style look)
+{
+    const QSize size = pPlate->size();
+    const qreal dpr = pPlate->devicePixelRatioF();
+    const QString qsKey = QStringLiteral("kc-plate-%1-%2-%3x%4@%5")
+                              .arg(int(look))
+                              .arg(int(pPlate->isEnabled()))
+                              .arg(size.width())
+                              .arg(size.height())
+                              .arg(dpr);
+    QPixmap picture;
+    if (!QPixmapCache::find(qsKey, &picture)) {
+        const QString qsName = QStringLiteral("plate_main");
+        QFrame model;
+        model.setObjectName(qsName);
+        model.setStyleSheet(styleSheet(look, qsName));
+        model.setEnabled(pPlate->isEnabled());
+        model.resize(size);
+        picture = QPixmap(size * dpr);
+        picture.setDevicePixelRatio(dpr);
+        picture.fill(Qt::transparent);
+        // Without the window background: the corners outside the radius stay transparent.
+        model.render(&picture, QPoint(), QRegion(), QWidget::RenderFlags());
+        QPixmapCache::insert(qsKey, picture);
     }
+    painter.drawPixmap(0, 0, picture);
 }
 
-const QString& datePaneStyleSheet()
+void setVisibleStyled(QWidget* pWidget, Style style, bool bVisible)
 {
-    static const QString s_qsSheet = [] {
-        // The widgets here stay hidden until needed, so their sheets cost nothing while the list
-        // is shown.
-        const std::pair<Style, const char*> parts[] = {
-            {Style::PaneDeleteButton, "button_del"},
-            {Style::PaneRestoreButton, "button_restore"},
-            {Style::PaneErrorLabel, "label_error"},
-            {Style::PaneProgressBar, "progressbar"},
-        };
-        QString qsSheet;
-        for (const auto& [style, pName] : parts)
-            qsSheet += scopedStyleSheet(style, QString::fromLatin1(pName));
-        return qsSheet;
-    }();
-    return s_qsSheet;
-}
-
-const QString& cameraHeaderStyleSheet()
-{
-    static const QString s_qsSheet = styleSheet(Style::HeaderFrame, QStringLiteral("CSridVisualHeader"))
-                                     + scopedStyleSheet(Style::HeaderText, QStringLiteral("lbHdrText"))
-                                     + scopedStyleSheet(Style::HeaderLine, QStringLiteral("lbHdrLineDecor"));
-    return s_qsSheet;
+    if (bVisible && pWidget->styleSheet().isEmpty())
+        applyStyle(pWidget, style);
+    pWidget->setVisible(bVisible);
 }
 
 void applyPaneLabelLook(QLabel* pLabel, Style style)

@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QPainter;
 class QStyle;
 class QWidget;
 
@@ -95,7 +96,7 @@ enum class Style {
     ThinProgressBarExport, // on the export status pane
     FlatToolButton,
     DetailsText,
-    ScrollArea,
+    ScrollBar, // the 9-pixel vertical scroll bar, set on the bar itself
     // Videos-found form.
     StatusInfoText,  // location, size and export error texts on the status band
     ProgressMessage, // the export progress line
@@ -123,9 +124,6 @@ enum class Style {
     PlateNotExported,
     PlateExported,
     PlateFailed,
-    // The list of camera headers and date panes: its background and the sheets of every header,
-    // pane and plate on it, set once on the list.
-    DatePanesContents,
 };
 
 // The sheet of a style for a widget of the given object name (needed by the container styles).
@@ -160,18 +158,24 @@ inline const QString ComboDownArrow = QStringLiteral(":/frm/comboDownArrow");
 // stretch with the page. Texts inside the frame keep this share of the page width (with margins).
 constexpr double kStartFrameTextShare = (640.0 - 2 * 28.0) / 1024.0;
 
-// The sheets of one date pane's buttons, error label and progress bar, and of the camera header's
-// frame, text and underline. They stand on the list (Style::DatePanesContents), not on each pane
-// or header: a sheet per widget is parsed and matched per widget, which made long lists slow.
-const QString& datePaneStyleSheet();
-const QString& cameraHeaderStyleSheet();
-// Gives a plate the look of one of the Style::Plate... styles, which the list's sheet selects by
-// a property of the plate, so that a state change restyles the plate alone. No style: the plate
-// draws as a plain frame (under the export's progress bar).
-void setPlateLook(QWidget* pPlate, std::optional<Style> style);
-// The labels on a plate (Style::PaneNumber ... Style::PaneSecondary) take their font and colours
-// from a palette rather than a style sheet: a style sheet per label is what made long lists slow.
+// The videos-found page, its list and everything on the list take their colours from palettes
+// and paint their plates and lines themselves: a style sheet on the page, the list or any other
+// ancestor puts every header, pane and label of the list under the style sheet style, whose
+// polish of each widget made long lists slow to show.
+
+// Fills the widget's background with a colour, as a background-color sheet would.
+void fillBackground(QWidget* pWidget, const QColor& colour);
+// The camera header's frame and text (Style::HeaderFrame, Style::HeaderText) by palette; its
+// underline (Style::HeaderLine) is painted by the header with Colour::HeaderUnderline.
+void applyHeaderLook(QWidget* pWidget, Style style);
+// The labels on a plate (Style::PaneNumber ... Style::PaneSecondary) by font and palette.
 void applyPaneLabelLook(QLabel* pLabel, Style style);
+// Paints a plate (its rect, enabled or not) in one of the Style::Plate... looks exactly as that
+// sheet does: the sheet renders each look, size and state once into a cached picture.
+void drawPlate(QPainter& painter, const QWidget* pPlate, Style look);
+// Shows or hides a widget that most panes never show (Delete, Restore, the error label, the
+// progress bar); it takes the sheet of its style when first shown, so a list polishes none.
+void setVisibleStyled(QWidget* pWidget, Style style, bool bVisible);
 
 // Makes sure the images are registered; the forms call it before they use any of them, so a
 // static link never drops the resource data.

@@ -23,6 +23,9 @@ public:
     // A header is reused for another camera when the list is built again.
     void setText(const QString& qsText);
 
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+
 private:
     std::unique_ptr<Ui::CSridVisualHeader> m_ui;
 };

@@ -25,7 +25,6 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QStorageInfo>
 #include <QTimer>
@@ -111,7 +110,8 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pPar
     Look::setFont(m_ui->pbOpenFolder, Look::Font::Button9);
     Look::setFont(m_ui->pbRestart, Look::Font::Button10);
 
-    Look::applyStyle(this, Look::Style::PageBackground);
+    // No sheet on the page, the list or anything between them (see Look::fillBackground).
+    Look::fillBackground(this, Look::Colour::PageBackground);
     Look::applyStyle(m_ui->lbSupportPrompt, Look::Style::SupportPrompt);
     Look::applyStyle(m_ui->lbSupportEMail, Look::Style::SupportAddress);
     Look::applyStyle(m_ui->frmTitlePane, Look::Style::PageBackground);
@@ -119,8 +119,9 @@ CVideosFoundFrm::CVideosFoundFrm(KcWorkers::CWorkManager& manager, QWidget* pPar
     Look::applyStyle(m_ui->titlePaneShort, Look::Style::PageBackground);
     Look::applyStyle(m_ui->lbTitleText, Look::Style::TitleText);
     Look::applyStyle(m_ui->lbTitleTextShort, Look::Style::TitleText);
-    Look::applyStyle(m_ui->datePanesScrollArea, Look::Style::ScrollArea);
-    Look::applyStyle(m_ui->wgtDatePanesContents, Look::Style::DatePanesContents);
+    Look::fillBackground(m_ui->datePanesScrollArea, Look::Colour::PageBackground);
+    Look::fillBackground(m_ui->wgtDatePanesContents, Look::Colour::PageBackground);
+    Look::applyStyle(m_ui->datePanesScrollArea->verticalScrollBar(), Look::Style::ScrollBar);
     m_ui->datePanesScrollArea->verticalScrollBar()->setStyle(Look::fusionStyle());
 
     Look::applyStyle(m_ui->frmStatusPane, Look::Style::StatusPane);
@@ -394,13 +395,10 @@ void CVideosFoundFrm::addDatePane(const KcWorkers::SExportEntry& entry)
     ++m_nPanesUsed;
     pPane->setNumber(m_nPaneNumber++);
     pPane->setData(entry);
-    if (!entry.bEnabled) {
-        // A day the user took out stays out when the page comes back: it shows as deleted, with
-        // Restore on hover. Silently, so that the total is not reduced twice.
-        const QSignalBlocker blocker(pPane);
-        pPane->onDeleteButtonPressed();
-        pPane->restoreButton()->hide();
-    }
+    // A day the user took out stays out when the page comes back: it shows as deleted, with
+    // Restore on hover. Silently, so that the total is not reduced twice.
+    if (!entry.bEnabled)
+        pPane->setExportEnabled(false);
     m_ui->datePanesGridLayout->addWidget(pPane, m_nPaneRow, m_nPaneColumn);
     if (m_nMode == mdExporting)
         pPane->setState(CDateVisualPane::stExporting);
