@@ -7,10 +7,12 @@
 #include "forms/DateVisualPane.h"
 #include "forms/DateVisualPaneCenter.h"
 #include "forms/SridVisualHeader.h"
+#include "forms/TimeZoneSelector.h"
 #include "forms/VideosFoundFrm.h"
 #include "workers/KelmFilesAnalyzer.h"
 #include "workers/WorkManager.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -67,20 +69,23 @@ protected:
         m_pManager->exportedSrids()[KcWorkers::makeExportKey(entry)] = entry;
     }
 
-    // One camera's recording of a few seconds, loaded and cut into days as after an analysis.
-    void LoadOneDay()
+    // One camera's recordings of a few seconds at 10:00 (UTC+3) on as many days from 1 March,
+    // loaded and cut into days as after an analysis.
+    void LoadDays(int nDays)
     {
-        WriteRecording(QStringLiteral("cam.kelm"), "1001", LocalToUtc(3, 2026, 3, 1, 10, 0, 0),
-                       LocalToUtc(3, 2026, 3, 1, 10, 0, 4));
+        for (int nDay = 1; nDay <= nDays; ++nDay)
+            WriteRecording(QStringLiteral("cam%1.kelm").arg(nDay), "1001", LocalToUtc(3, 2026, 3, nDay, 10, 0, 0),
+                           LocalToUtc(3, 2026, 3, nDay, 10, 0, 4));
         KcWorkers::CWorkManager& manager = *m_pManager;
         const auto idle = [&manager] { return manager.state() == KcWorkers::CWorkManager::wsIdle; };
-        manager.setSrcFilesAndFolders({QDir(Recordings()).filePath(QStringLiteral("cam.kelm"))});
+        manager.setSrcFilesAndFolders({Recordings()});
         manager.onStartKelmFilesSearching();
         ASSERT_TRUE(WaitFor(idle));
         manager.onStartKelmFilesAnalyzing();
         ASSERT_TRUE(WaitFor(idle));
-        ASSERT_EQ(m_pManager->exportedSrids().size(), 1u);
+        ASSERT_EQ(m_pManager->exportedSrids().size(), size_t(nDays));
     }
+    void LoadOneDay() { LoadDays(1); }
 
     QLabel* Label(const char* pName) { return m_pForm->findChild<QLabel*>(QString::fromLatin1(pName)); }
 
@@ -295,6 +300,36 @@ TEST_F(VideosFoundFrmTest, TheMouseAndTheKeysReachTheDayUnderTheMouse)
 
     for (const char* pName : {"tbRefresh", "tbCancel"})
         EXPECT_FALSE(m_pForm->findChild<QToolButton*>(QString::fromLatin1(pName))->toolTip().isEmpty()) << pName;
+}
+
+TEST_F(VideosFoundFrmTest, AnotherTimeZoneKeepsTheDayAtTheTopInView)
+{
+    LoadDays(12);
+    ASSERT_TRUE(m_pForm->initVisualArea());
+    QTest::qWait(50);
+    auto* pArea = m_pForm->findChild<QScrollArea*>(QStringLiteral("datePanesScrollArea"));
+    QScrollBar* pBar = pArea->verticalScrollBar();
+    pBar->setValue(6 * 140 + 30); // the seventh day a little under the top
+    const QPoint nearTop = pArea->viewport()->mapToGlobal(QPoint(400, 40));
+    CDateVisualPane* pTop = m_pForm->paneAt(nearTop);
+    ASSERT_NE(pTop, nullptr);
+    const QString qsKeyInView = pTop->exportKey();
+    const int nOffset = pTop->mapTo(pArea->viewport(), QPoint()).y();
+    ASSERT_TRUE(pTop->plate()->titleLabel()->text().contains(QStringLiteral("_10.00-")));
+
+    // The day at the top stays there, its times now two hours later.
+    QComboBox* pZones = m_pForm->findChild<KcForms::CTimeZoneSelector*>()->comboBox();
+    pZones->setCurrentIndex(pZones->currentIndex() == 7 ? 6 : 7); // UTC+5 or UTC+6
+    const auto later = [&] {
+        CDateVisualPane* pPane = m_pForm->paneAt(nearTop);
+        return pPane && !pPane->plate()->titleLabel()->text().contains(QStringLiteral("_10.00-"));
+    };
+    ASSERT_TRUE(WaitFor(later));
+    QTest::qWait(50);
+    pTop = m_pForm->paneAt(nearTop);
+    ASSERT_NE(pTop, nullptr);
+    EXPECT_EQ(pTop->exportKey(), qsKeyInView);
+    EXPECT_EQ(pTop->mapTo(pArea->viewport(), QPoint()).y(), nOffset);
 }
 
 TEST_F(VideosFoundFrmTest, AFailedFileStaysRedAndAFullDiskStopsTheExport)
