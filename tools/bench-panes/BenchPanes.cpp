@@ -5,9 +5,11 @@
 //
 // "first build" is a page built once, as when the analysis has just finished; "build" and "rebuild"
 // are the page built again, at the top and half way down the list. --grab saves the top of the
-// list, with a pane of each state, to compare the look of two builds.
+// list, with a pane of each state, to compare the look of two builds; --grab-page the whole page
+// so (its free space text may differ from run to run).
 //
-//   QT_QPA_PLATFORM=offscreen bench-panes [--panes N] [--cameras 1|2] [--runs R] [--grab FILE.png]
+//   QT_QPA_PLATFORM=offscreen bench-panes [--panes N] [--cameras 1|2] [--runs R]
+//                                         [--grab FILE.png | --grab-page FILE.png]
 
 #include "forms/DateVisualPane.h"
 #include "forms/VideosFoundFrm.h"
@@ -103,6 +105,7 @@ int main(int argc, char** argv)
     int nRuns = 5;
     bool bOneCamera = false;
     QString qsGrab;
+    bool bGrabPage = false;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--panes"))
@@ -111,8 +114,10 @@ int main(int argc, char** argv)
             bOneCamera = args[i + 1].toInt() == 1;
         else if (args[i] == QLatin1String("--runs"))
             nRuns = std::max(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--grab"))
+        else if (args[i] == QLatin1String("--grab") || args[i] == QLatin1String("--grab-page")) {
             qsGrab = args[i + 1];
+            bGrabPage = args[i] == QLatin1String("--grab-page");
+        }
     }
 
     KcWorkers::CWorkManager manager(QDir::tempPath());
@@ -163,7 +168,9 @@ int main(int argc, char** argv)
         settle();
         // The list alone: the free space in the status band changes from run to run.
         QWidget* pList = form.findChild<QWidget*>(QStringLiteral("wgtDatePanesContents"));
-        const bool bSaved = pList->grab(QRect(0, 0, pList->width(), std::min(pList->height(), 1600))).save(qsGrab);
+        const bool bSaved =
+            (bGrabPage ? form.grab() : pList->grab(QRect(0, 0, pList->width(), std::min(pList->height(), 1600))))
+                .save(qsGrab);
         out() << (bSaved ? "saved " : "could not save ") << qsGrab << "\n";
         return bSaved ? 0 : 1;
     }
