@@ -255,10 +255,12 @@ TEST(DateVisualPaneTest, StatesSetPlateProgressBarAndErrorLabel)
         bool bPlateEnabled;
         bool bProgressShown;
         bool bErrorShown;
+        QRgb border; // the plate's left edge, or the progress bar's track over it
     };
     const std::vector<SCase> cases = {
-        {0, true, false, false}, {1, false, false, false}, {2, true, true, false},
-        {3, true, false, false}, {4, true, false, true},
+        {0, true, false, false, qRgb(55, 55, 55)}, {1, false, false, false, qRgb(100, 100, 100)},
+        {2, true, true, false, qRgb(55, 55, 55)},  {3, true, false, false, qRgb(44, 200, 113)},
+        {4, true, false, true, qRgb(221, 75, 75)},
     };
     for (const SCase& c : cases) {
         CDateVisualPane pane;
@@ -276,7 +278,14 @@ TEST(DateVisualPaneTest, StatesSetPlateProgressBarAndErrorLabel)
         EXPECT_TRUE(pane.restoreButton()->isHidden()) << c.state;
         EXPECT_TRUE(lostText(pane).contains(c.bPlateEnabled ? QStringLiteral("DD4B4B") : QStringLiteral("5A2E2E")))
             << c.state;
+        const QImage plate = pane.plate()->grab().toImage();
+        EXPECT_EQ(plate.pixel(0, 62), c.border) << c.state;
+        EXPECT_EQ(plate.pixel(1, 62), c.state == 0 || c.state == 2 ? qRgb(55, 55, 55) : c.border) << c.state;
     }
+    // A ready day taken out keeps the ready look, greyed.
+    CDateVisualPane pane;
+    pane.onDeleteButtonPressed();
+    EXPECT_EQ(pane.plate()->grab().toImage().pixel(1, 62), qRgb(100, 100, 100));
 }
 
 TEST(DateVisualPaneTest, ProgressGoesToThePlatesBar)
@@ -295,4 +304,15 @@ TEST(SridVisualHeaderTest, ShowsItsTextInAFixedHeightRow)
     EXPECT_EQ(header.objectName(), QStringLiteral("CSridVisualHeader"));
     EXPECT_EQ(header.minimumHeight(), 70);
     EXPECT_EQ(header.maximumHeight(), 70);
+
+    // Right of the text, one grey row on the page colour.
+    header.resize(600, 70);
+    const QImage image = header.grab().toImage();
+    int nLineRows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb pixel = image.pixel(500, y);
+        EXPECT_TRUE(pixel == qRgb(33, 33, 33) || pixel == qRgb(77, 77, 77)) << y;
+        nLineRows += pixel == qRgb(77, 77, 77);
+    }
+    EXPECT_EQ(nLineRows, 1);
 }
