@@ -54,7 +54,7 @@ struct SAvFunctions {
     decltype(&::av_log_default_callback) av_log_default_callback;
 };
 
-// The module's file name (found through the programs' run path) and the function it exports.
+// The module's file name and the function it exports.
 constexpr const char* kAvModuleName = "libkc_av.so";
 constexpr const char* kAvModuleEntry = "kc_av_functions";
 using AvFunctionsEntry = const SAvFunctions* (*)();
