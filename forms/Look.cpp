@@ -213,9 +213,6 @@ QString styleSheet(Style style, const QString& qsObjectName)
         return QStringLiteral("QFrame#%1 { background-color: %2; }\n").arg(qsObjectName, page);
     case Style::HeaderText:
         return QStringLiteral("QLabel { color: white; background-color: %1; }\n").arg(page);
-    case Style::HeaderLine:
-        return QStringLiteral("QLabel { border: none; border-bottom: 1px solid %1; background: transparent; }\n")
-            .arg(rgb(Colour::HeaderUnderline));
 
     case Style::TimeZoneSelector:
         return QStringLiteral("QWidget#%1 { background-color: %2; }\n").arg(qsObjectName, page);

@@ -104,7 +104,6 @@ enum class Style {
     // Camera header row.
     HeaderFrame,
     HeaderText,
-    HeaderLine,
     // Time zone selector.
     TimeZoneSelector,
     TimeZoneLabel,
@@ -166,7 +165,7 @@ constexpr double kStartFrameTextShare = (640.0 - 2 * 28.0) / 1024.0;
 // Fills the widget's background with a colour, as a background-color sheet would.
 void fillBackground(QWidget* pWidget, const QColor& colour);
 // The camera header's frame and text (Style::HeaderFrame, Style::HeaderText) by palette; its
-// underline (Style::HeaderLine) is painted by the header with Colour::HeaderUnderline.
+// underline is painted by the header with Colour::HeaderUnderline.
 void applyHeaderLook(QWidget* pWidget, Style style);
 // The labels on a plate (Style::PaneNumber ... Style::PaneSecondary) by font and palette.
 void applyPaneLabelLook(QLabel* pLabel, Style style);
