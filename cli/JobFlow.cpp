@@ -160,7 +160,10 @@ void CancelOnInterrupt(CInterruptWatcher& interrupts, CWorkSession& session, CPr
             std::fflush(nullptr);
             // The user does not want to wait for the stop: leave no half-written file behind. A
             // day is written under its name plus ".part" until it is complete, so only those go;
-            // a file under a final name is whole (of this run or an earlier one) and stays.
+            // a file under a final name is whole (of this run or an earlier one) and stays. The
+            // export may be opening the next day right now: that file is waited for, no later one
+            // is created.
+            KcWorkers::CWorkManager::stopCreatingFiles();
             for (const SPlannedDay& day : progress.days()) {
                 if (!session.finishedBatches().contains(day.ulBatchId))
                     QFile::remove(day.qsPath + QStringLiteral(".part"));

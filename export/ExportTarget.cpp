@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 
 namespace KELMNameSpace {
 
@@ -86,7 +87,19 @@ bool AddTrackFromParts(const std::vector<SMediaPart>& parts, AddTrack addTrack, 
     return false;
 }
 
+// Held while a target's file is created; StopCreatingTargets keeps it.
+std::mutex& TargetCreationLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace
+
+void StopCreatingTargets()
+{
+    TargetCreationLock().lock(); // never released: the process ends
+}
 
 CExportTarget::~CExportTarget()
 {
@@ -182,7 +195,10 @@ bool CExportTarget::Open(const SExportFragment& fragment, double utcToLocalOffse
     } else {
         m_bFailed = false; // a library error while creating counts against this target
         // A partial file left by an interrupted run is replaced.
-        bOpened = m_writer.Create(partialPath, &error);
+        {
+            const std::lock_guard<std::mutex> creating(TargetCreationLock());
+            bOpened = m_writer.Create(partialPath, &error);
+        }
         if (bOpened) {
             m_audioFrames = m_audioBytes = m_videoFrames = m_videoBytes = 0;
             m_bClockStarted = false;

@@ -1,6 +1,7 @@
 #include "workers/WorkManager.h"
 
 #include "core/Log.h"
+#include "export/ExportTarget.h"
 #include "workers/KelmFilesAnalyzer.h"
 #include "workers/KelmFilesExporter.h"
 #include "workers/KelmFilesFinder.h"
@@ -608,6 +609,11 @@ void CWorkManager::onKelmAnalyzingFinished()
 }
 
 // ---- export
+
+void CWorkManager::stopCreatingFiles()
+{
+    KELMNameSpace::StopCreatingTargets();
+}
 
 bool CWorkManager::startExporter()
 {

@@ -102,6 +102,9 @@ public:
     // Whether the search lingers after its final count so that the start form can show it (on by
     // default); front ends without that form turn it off.
     void setSearchFinalPause(bool bPause);
+    // For a process that ends at once, export or not: no export creates a file after this
+    // returns, so the partial files there are then are all there will be to remove.
+    static void stopCreatingFiles();
 
 signals:
     void activateStartFrm();
