@@ -48,6 +48,7 @@ struct SLoadProgress {
     double speed = 0; // bytes per second; 0 = unknown
     SFileEntry* pCurrentEntry = nullptr;
     SClockTime lastSampleTime;
+    uint32_t positionsUnreported = 0; // positions of the current file passed over since the last report
 };
 
 // The parser receiver of content loading: file size, position and warnings of the current file.
@@ -106,6 +107,8 @@ public:
 
     // Sizing opens at most this many files and extrapolates the rest.
     static constexpr uint32_t kDefaultSizingFileLimit = 500;
+    // Between the start and the end of a file, one position in this many is reported.
+    static constexpr uint32_t kPositionsPerReport = 16;
 
     CKELMStorage();
     CKELMStorage(const CKELMStorage&) = delete;
@@ -149,7 +152,8 @@ private:
     // Merges one stream summary of a parsed file into the model; false when the event sync
     // cancelled on a codec warning.
     bool MergeSummary(SFileEntry& entry, const SStreamSummary& summary);
-    // The progress step run on every position the parser reports.
+    // The progress step run on every position the parser reports: the event sync hears the start
+    // and the end of each file and every kPositionsPerReport-th position between them.
     bool ReportLoadProgress(uint64_t position);
 
     bool m_bContentLoaded = false;
