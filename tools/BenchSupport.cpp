@@ -22,6 +22,26 @@ bool ExitedCleanly(int status)
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Set by --cold-media: the folder whose files alone are dropped from the page cache.
+std::string g_coldMediaDir;
+
+bool DropFilesUnder(const std::string& dir)
+{
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error))
+            continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool bDropped = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+        ::close(fd);
+        if (!bDropped)
+            return false;
+    }
+    return !error;
+}
+
 } // namespace
 
 void Usage(const char* pProgram, const char* pOptionsText)
@@ -55,6 +75,8 @@ void ParseOptions(
             options.bKeep = true;
         else if (arg == "--cold")
             options.bCold = true;
+        else if (arg == "--cold-media")
+            options.bCold = options.bColdMedia = true;
         else if (arg == "--kelmconv")
             options.kelmconv = value();
         else if (!extraFlag(arg, value))
@@ -62,7 +84,7 @@ void ParseOptions(
     }
     if (options.minutes <= 0 || options.runs <= 0)
         Usage(argv[0], pOptionsText);
-    if (options.bCold && ::geteuid() != 0) {
+    if (options.bCold && !options.bColdMedia && ::geteuid() != 0) {
         std::cerr << argv[0] << ": --cold drops the page cache, which takes root\n";
         Usage(argv[0], pOptionsText);
     }
@@ -73,7 +95,9 @@ void ParseOptions(
     }
     if (options.dir.empty())
         options.dir = (std::filesystem::temp_directory_path() / (std::string("kc-") + pBenchName)).string();
-    if (options.bCold) {
+    if (options.bColdMedia)
+        g_coldMediaDir = options.dir;
+    else if (options.bCold) {
         // A build's program carries its debug information (15 MiB and more), which a cold start
         // reads with the code; the installed one has none, so cold runs use a copy without it.
         const std::string stripped =
@@ -93,6 +117,8 @@ double Seconds(std::chrono::steady_clock::duration duration)
 bool DropPageCache()
 {
     ::sync();
+    if (!g_coldMediaDir.empty())
+        return DropFilesUnder(g_coldMediaDir);
     std::FILE* pFile = std::fopen("/proc/sys/vm/drop_caches", "w");
     if (!pFile)
         return false;
@@ -103,9 +129,10 @@ bool DropPageCache()
 STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
                const std::function<void()>& prepare)
 {
-    if (prepare && !bCold)
+    const bool bWarmUp = !bCold || !g_coldMediaDir.empty();
+    if (prepare && bWarmUp)
         prepare();
-    if (!bCold && !run()) {
+    if (bWarmUp && !run()) {
         std::cerr << pBenchName << ": warm-up run failed\n";
         std::exit(1);
     }
@@ -188,20 +215,39 @@ bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
     return ExitedCleanly(status);
 }
 
-SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv,
-                             const std::function<void()>& prepare)
+std::vector<SProcessTimes> MeasureProcesses(const char* pBenchName, int runs, bool bCold,
+                                            const std::vector<SProgram>& programs)
 {
-    SProcessTimes result;
-    result.times = Measure(
-        pBenchName, runs, bCold,
-        [&]() {
-            if (RunProcess(argv, result.last))
-                return true;
-            std::cerr << pBenchName << ": " << argv[0] << " failed\n";
-            return false;
-        },
-        prepare);
-    return result;
+    const size_t count = programs.size();
+    std::vector<SProcessTimes> results(count);
+    std::vector<std::vector<double>> times(count);
+    const auto runOne = [&](size_t i, bool bTimed) {
+        if (programs[i].prepare)
+            programs[i].prepare();
+        if (bTimed && bCold && !DropPageCache()) {
+            std::cerr << pBenchName << ": cannot drop the page cache\n";
+            std::exit(1);
+        }
+        if (!RunProcess(programs[i].argv, results[i].last)) {
+            std::cerr << pBenchName << ": " << programs[i].argv[0] << " failed\n";
+            std::exit(1);
+        }
+        if (bTimed)
+            times[i].push_back(results[i].last.seconds);
+    };
+    if (!bCold || !g_coldMediaDir.empty()) {
+        for (size_t i = 0; i < count; ++i)
+            runOne(i, false);
+    }
+    for (int round = 0; round < runs; ++round) {
+        for (size_t k = 0; k < count; ++k)
+            runOne((static_cast<size_t>(round) + k) % count, true);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        std::sort(times[i].begin(), times[i].end());
+        results[i].times = {times[i].front(), times[i][times[i].size() / 2]};
+    }
+    return results;
 }
 
 void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest)

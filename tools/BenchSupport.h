@@ -18,8 +18,9 @@ struct SOptions {
     int runs = 3;
     std::string dir;
     bool bKeep = false;
-    bool bCold = false;   // drop the page cache before every timed run (root only)
-    std::string kelmconv; // the command-line program; defaults to the one of this build
+    bool bCold = false;      // drop the page cache before every timed run (root only)
+    bool bColdMedia = false; // with bCold: only the files under dir are dropped, not the programs
+    std::string kelmconv;    // the command-line program; defaults to the one of this build
 };
 
 struct STimes {
@@ -31,9 +32,12 @@ struct STimes {
 [[noreturn]] void Usage(const char* pProgram, const char* pOptionsText);
 
 // The options text every benchmark shares.
-#define KC_BENCH_COMMON_OPTIONS "[--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH]"
+#define KC_BENCH_COMMON_OPTIONS                                                                                        \
+    "[--minutes N] [--runs R] [--dir DIR] [--keep] [--cold | --cold-media] [--kelmconv PATH]"
 
-// Reads --minutes N, --runs R, --dir DIR, --keep, --cold and --kelmconv PATH into options; any
+// Reads --minutes N, --runs R, --dir DIR, --keep, --cold, --cold-media and --kelmconv PATH into
+// options (--cold-media sets bCold and bColdMedia: the recordings and outputs under DIR are read
+// from the disk, the programs and their libraries stay cached, as on a running system); any
 // other argument goes to extraFlag, which returns false for one it does not know; it may take a
 // value through nextValue. An unknown argument, a missing value, a count below one or --cold
 // without root ends the program through Usage. The folder defaults to "kc-" + the benchmark's name
@@ -44,12 +48,13 @@ void ParseOptions(
 
 double Seconds(std::chrono::steady_clock::duration duration);
 
-// Writes dirty pages back and drops the page cache, so that the next read comes from the disk.
+// Writes dirty pages back and drops the page cache, so that the next read comes from the disk;
+// after --cold-media only the cached pages of the files under the benchmark's folder.
 bool DropPageCache();
 
 // Warm: one untimed run to warm the cache, then the timed ones. Cold: the page cache is dropped
-// before every timed run, and there is no warm-up. prepare, when given, runs untimed before every
-// run (say, to remove what the previous run wrote). A failed run ends the program.
+// before every timed run, and there is no warm-up (but for --cold-media, which warms the programs). prepare, when
+// given, runs untimed before every run (say, to remove what the previous run wrote). A failed run ends the program.
 STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
                const std::function<void()>& prepare = nullptr);
 
@@ -91,9 +96,17 @@ struct SProcessTimes {
 // it. False when it could not run or did not exit with 0.
 bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run);
 
-// Measure over RunProcess.
-SProcessTimes MeasureProcess(const char* pBenchName, int runs, bool bCold, const std::vector<std::string>& argv,
-                             const std::function<void()>& prepare = nullptr);
+// One program that MeasureProcesses runs.
+struct SProgram {
+    std::vector<std::string> argv;
+    std::function<void()> prepare = nullptr; // untimed, before every run
+};
+
+// Measure over RunProcess for several programs that are compared: their runs take turns, a round
+// at a time with each round started by the next program, so that a machine or a disk whose speed
+// drifts during the benchmark weighs on all of them alike. The results are in the programs' order.
+std::vector<SProcessTimes> MeasureProcesses(const char* pBenchName, int runs, bool bCold,
+                                            const std::vector<SProgram>& programs);
 
 // One line: name, best and median time, ratio to a peer's best time, and the process figures.
 void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest);

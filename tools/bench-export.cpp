@@ -1,16 +1,17 @@
 // bench-export: how fast the export run turns a recording into MP4, next to ffmpeg copying the
 // same packets from an MPEG-TS into an MP4.
 //
-//   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH] [--sample]
-//                [--replace]
+//   bench-export [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold | --cold-media]
+//                [--kelmconv PATH] [--sample] [--replace]
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
 // sizes (the writer's 320x240 loop grown by filler data to about 4 Mbit/s of video at 25 fps,
-// plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an MPEG-TS with ffmpeg (so
-// that both sides carry the same packets), then reports the best and median of R runs (default 3) of the export in this
-// process, of a whole "kelmconv convert" (scan and export), of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm
-// files, each after one warm-up run
-// (--cold: with the page cache dropped before every run instead, root only), with the system
+// plus AAC; --sample: the loop as it is), exports them as one day, remuxes the result into an
+// MPEG-TS with ffmpeg (so that both sides carry the same packets), then reports the best and
+// median of R runs (default 3) of the export in this process, of a whole "kelmconv convert" (scan
+// and export), of "ffmpeg -i X.ts -c copy X.mp4" and of "cp" of the .kelm files, each after one
+// warm-up run (--cold: with the page cache dropped before every run instead, root only;
+// --cold-media: only the benchmark's files dropped, the programs stay cached), with the system
 // calls, bytes and peak resident memory of each program. Goals: convert at most half of ffmpeg's
 // time and 4 times cp's, at most one write call per MiB written; memory that does not grow with
 // the length of the recording (try --minutes 1440 --sample, a whole day at a low bit rate).
@@ -203,17 +204,6 @@ int main(int argc, char** argv)
 
     // ---- whole programs: kelmconv convert (scan and export), ffmpeg, cp
     const std::string convertDir = options.dir + "/convert";
-    const SProcessTimes convertRun =
-        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
-                                {options.kelmconv, "convert", "--tz", "UTC", "--out", convertDir, kelmDir},
-                                removing({convertDir + "/Converted"}));
-    uint64_t convertedBytes = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(convertDir))
-        if (entry.is_regular_file())
-            convertedBytes += static_cast<uint64_t>(entry.file_size());
-    const SProcessTimes ffmpegRun =
-        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
-                                {"ffmpeg", "-v", "error", "-y", "-i", ts, "-c", "copy", copy}, removing({copy}));
     std::vector<std::string> copyCommand{"cp"};
     std::vector<std::string> copies;
     for (const std::string& path : written.files) {
@@ -221,13 +211,28 @@ int main(int argc, char** argv)
         copies.push_back(options.dir + "/out/" + fs::path(path).filename().string());
     }
     copyCommand.push_back(options.dir + "/out/");
-    const SProcessTimes cpRun =
-        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, copyCommand, removing(copies));
+    const std::vector<SProcessTimes> runs =
+        KcBench::MeasureProcesses(kBenchName, options.runs, options.bCold,
+                                  {{{options.kelmconv, "convert", "--tz", "UTC", "--out", convertDir, kelmDir},
+                                    removing({convertDir + "/Converted"})},
+                                   {{"ffmpeg", "-v", "error", "-y", "-i", ts, "-c", "copy", copy}, removing({copy})},
+                                   {copyCommand, removing(copies)}});
+    const SProcessTimes& convertRun = runs[0];
+    const SProcessTimes& ffmpegRun = runs[1];
+    const SProcessTimes& cpRun = runs[2];
+    uint64_t convertedBytes = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(convertDir))
+        if (entry.is_regular_file())
+            convertedBytes += static_cast<uint64_t>(entry.file_size());
 
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
                 MiB(static_cast<uint64_t>(fs::file_size(copy))));
-    std::printf("%s cache, %d runs each:\n", options.bCold ? "cold (dropped before each run)" : "warm", options.runs);
+    std::printf("%s cache, %d runs each:\n",
+                options.bColdMedia ? "cold media (the files dropped before each run)"
+                : options.bCold    ? "cold (dropped before each run)"
+                                   : "warm",
+                options.runs);
     PrintRow("RunExport (.kelm -> .mp4)", exportTimes, mediaSeconds, MiB(written.fileBytes));
     std::printf("whole programs (ratio: best time against ffmpeg's):\n");
     PrintProcessRow("kelmconv convert (.kelm -> .mp4)", convertRun, ffmpegRun.times.best);

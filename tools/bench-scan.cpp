@@ -2,7 +2,7 @@
 // ffprobe counting the packets of an MPEG-TS with the same streams, and cat reading the .kelm
 // files.
 //
-//   bench-scan [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold] [--kelmconv PATH]
+//   bench-scan [--minutes N] [--runs R] [--dir DIR] [--keep] [--cold | --cold-media] [--kelmconv PATH]
 //              [--no-ffprobe] [--sweep]
 //
 // It writes N minutes (default 60) of one camera as hourly .kelm files with 720p-like payload
@@ -11,6 +11,7 @@
 // content loading in this process, of a whole "kelmconv scan" of the folder, of cat and of
 // ffprobe, with the read system calls, the bytes read and the peak memory of each program.
 // Warm: after one warm-up run each. --cold: the page cache is dropped before every run (root).
+// --cold-media: only the files of the benchmark are dropped; the programs stay cached.
 // --sweep: measures where jumping over skipped bytes starts to pay: files whose records lie
 // 256 KiB to 16 MiB apart, parsed with a dropped cache reading through every gap and jumping
 // over every gap. Goals: a scan at most as long as cat, and at least 10 times faster than ffprobe.
@@ -224,13 +225,8 @@ int main(int argc, char** argv)
     };
     const STimes loadTimes = Measure(kBenchName, options.runs, options.bCold, load);
 
-    // ---- whole programs: kelmconv scan, cat
-    const SProcessTimes scanRun =
-        KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, {options.kelmconv, "scan", kelmDir});
-    const SProcessTimes catRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold, catCommand);
-
-    // ---- ffprobe over an MPEG-TS of the same length and about the same bit rate
-    SProcessTimes probeRun;
+    // ---- an MPEG-TS of the same length and about the same bit rate, for ffprobe
+    std::vector<KcBench::SProgram> programs{{{options.kelmconv, "scan", kelmDir}}, {catCommand}};
     uint64_t tsBytes = 0;
     if (options.bFfprobe) {
         const double seconds = options.minutes * 60.0;
@@ -256,11 +252,17 @@ int main(int argc, char** argv)
             return 1;
         }
         tsBytes = static_cast<uint64_t>(fs::file_size(ts));
-        probeRun = KcBench::MeasureProcess(kBenchName, options.runs, options.bCold,
-                                           {"ffprobe", "-v", "error", "-count_packets", "-show_entries",
-                                            "stream=codec_name,nb_read_packets", "-of", "csv=p=0", ts});
+        programs.push_back({{"ffprobe", "-v", "error", "-count_packets", "-show_entries",
+                             "stream=codec_name,nb_read_packets", "-of", "csv=p=0", ts}});
         std::printf("MPEG-TS:  %.1f MiB\n", MiB(tsBytes));
     }
+
+    // ---- whole programs, in turns: kelmconv scan, cat, ffprobe
+    const std::vector<SProcessTimes> runs =
+        KcBench::MeasureProcesses(kBenchName, options.runs, options.bCold, programs);
+    const SProcessTimes& scanRun = runs[0];
+    const SProcessTimes& catRun = runs[1];
+    const SProcessTimes probeRun = options.bFfprobe ? runs[2] : SProcessTimes();
 
     // ---- results
     std::printf("load:     %llu records, %llu progress reports; per load %llu read calls, %.2f MiB read "
@@ -269,7 +271,11 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(perLoad.readCalls), MiB(perLoad.bytesRead),
                 100.0 * static_cast<double>(perLoad.bytesRead) / static_cast<double>(written.fileBytes),
                 MiB(perLoad.diskBytesRead));
-    std::printf("%s cache, %d runs each:\n", options.bCold ? "cold (dropped before each run)" : "warm", options.runs);
+    std::printf("%s cache, %d runs each:\n",
+                options.bColdMedia ? "cold media (the files dropped before each run)"
+                : options.bCold    ? "cold (dropped before each run)"
+                                   : "warm",
+                options.runs);
     PrintRow("LoadContent (.kelm)", loadTimes, MiB(written.fileBytes));
     std::printf("whole programs (ratio: best time against cat's):\n");
     PrintProcessRow("kelmconv scan (.kelm)", scanRun, catRun.times.best);
