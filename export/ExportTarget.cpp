@@ -6,6 +6,7 @@
 #include "export/DecoderSetup.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <mutex>
@@ -88,9 +89,9 @@ bool AddTrackFromParts(const std::vector<SMediaPart>& parts, AddTrack addTrack, 
 }
 
 // Held while a target's file is created; StopCreatingTargets keeps it.
-std::mutex& TargetCreationLock()
+std::timed_mutex& TargetCreationLock()
 {
-    static std::mutex lock;
+    static std::timed_mutex lock;
     return lock;
 }
 
@@ -98,7 +99,9 @@ std::mutex& TargetCreationLock()
 
 void StopCreatingTargets()
 {
-    TargetCreationLock().lock(); // never released: the process ends
+    // Never released: the process ends. A creation that hangs (a file system that does not
+    // answer) is not waited for longer than a user would wait for Ctrl-C.
+    (void)TargetCreationLock().try_lock_for(std::chrono::seconds(2));
 }
 
 CExportTarget::~CExportTarget()
@@ -196,7 +199,7 @@ bool CExportTarget::Open(const SExportFragment& fragment, double utcToLocalOffse
         m_bFailed = false; // a library error while creating counts against this target
         // A partial file left by an interrupted run is replaced.
         {
-            const std::lock_guard<std::mutex> creating(TargetCreationLock());
+            const std::lock_guard<std::timed_mutex> creating(TargetCreationLock());
             bOpened = m_writer.Create(partialPath, &error);
         }
         if (bOpened) {

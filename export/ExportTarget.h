@@ -15,9 +15,9 @@ namespace KELMNameSpace {
 // so that no half-written file ever carries a final name nor replaces a finished one.
 constexpr const wchar_t* kPartialTargetSuffix = L".part";
 
-// For a process about to end at once: waits for a target file being created now, and every target
-// opened later waits for ever before its file is created, so the partial files present when this
-// returns are all there will be.
+// For a process about to end at once: waits (up to 2 s) for a target file being created now, and
+// every target opened later waits for ever before its file is created, so the partial files
+// present when this returns are all there will be.
 void StopCreatingTargets();
 
 // Where one track of the open target stands on the target's tick line.
