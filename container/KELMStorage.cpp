@@ -325,12 +325,10 @@ bool CKELMStorage::ReportLoadProgress(uint64_t position)
     const uint64_t entrySize = progress.pCurrentEntry->size;
     // The parser passes a position after every record, a few microseconds apart; a report reads
     // the clock and goes through the front end, which would cost more than the record.
-    if (position == 0 || position >= entrySize)
-        progress.positionsUnreported = 0;
-    else if (++progress.positionsUnreported < kPositionsPerReport)
+    const bool bFileStartOrEnd = position == 0 || position >= entrySize;
+    if (!bFileStartOrEnd && ++progress.positionsUnreported < kPositionsPerReport)
         return true;
-    else
-        progress.positionsUnreported = 0;
+    progress.positionsUnreported = 0;
 
     const float filePercent =
         position >= entrySize ? 100.0f : static_cast<float>(position) / static_cast<float>(entrySize) * 100.0f;

@@ -126,34 +126,59 @@ bool DropPageCache()
     return std::fclose(pFile) == 0 && bWritten;
 }
 
-STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
-               const std::function<void()>& prepare)
+namespace {
+
+// One thing that is timed, with what runs untimed before each of its runs.
+struct SRun {
+    std::function<bool()> run;
+    std::function<void()> prepare;
+};
+
+// The runs of several things take turns, a round at a time, each round started by the next one;
+// the times are in the order of the things.
+std::vector<STimes> MeasureInTurns(const char* pBenchName, int runs, bool bCold, const std::vector<SRun>& things)
 {
-    const bool bWarmUp = !bCold || !g_coldMediaDir.empty();
-    if (prepare && bWarmUp)
-        prepare();
-    if (bWarmUp && !run()) {
-        std::cerr << pBenchName << ": warm-up run failed\n";
-        std::exit(1);
-    }
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        if (bCold && !DropPageCache()) {
+    const size_t count = things.size();
+    std::vector<std::vector<double>> times(count);
+    const auto runOne = [&](size_t i, bool bTimed) {
+        if (things[i].prepare)
+            things[i].prepare();
+        if (bTimed && bCold && !DropPageCache()) {
             std::cerr << pBenchName << ": cannot drop the page cache\n";
             std::exit(1);
         }
         const auto start = std::chrono::steady_clock::now();
-        const bool bOk = run();
-        times.push_back(Seconds(std::chrono::steady_clock::now() - start));
+        const bool bOk = things[i].run();
         if (!bOk) {
-            std::cerr << pBenchName << ": timed run failed\n";
+            std::cerr << pBenchName << (bTimed ? ": timed run failed\n" : ": warm-up run failed\n");
             std::exit(1);
         }
+        if (bTimed)
+            times[i].push_back(Seconds(std::chrono::steady_clock::now() - start));
+    };
+    // --cold-media drops the files only: the programs are warmed like the warm runs.
+    if (!bCold || !g_coldMediaDir.empty()) {
+        for (size_t i = 0; i < count; ++i)
+            runOne(i, false);
     }
-    std::sort(times.begin(), times.end());
-    return {times.front(), times[times.size() / 2]};
+    for (int round = 0; round < runs; ++round) {
+        for (size_t k = 0; k < count; ++k)
+            runOne((static_cast<size_t>(round) + k) % count, true);
+    }
+    std::vector<STimes> results;
+    for (std::vector<double>& thing : times) {
+        std::sort(thing.begin(), thing.end());
+        results.push_back({thing.front(), thing[thing.size() / 2]});
+    }
+    return results;
+}
+
+} // namespace
+
+STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
+               const std::function<void()>& prepare)
+{
+    return MeasureInTurns(pBenchName, runs, bCold, {{run, prepare}}).front();
 }
 
 SIoCounters ReadIoCounters(const std::string& path)
@@ -218,36 +243,28 @@ bool RunProcess(const std::vector<std::string>& argv, SProcessRun& run)
 std::vector<SProcessTimes> MeasureProcesses(const char* pBenchName, int runs, bool bCold,
                                             const std::vector<SProgram>& programs)
 {
-    const size_t count = programs.size();
-    std::vector<SProcessTimes> results(count);
-    std::vector<std::vector<double>> times(count);
-    const auto runOne = [&](size_t i, bool bTimed) {
-        if (programs[i].prepare)
-            programs[i].prepare();
-        if (bTimed && bCold && !DropPageCache()) {
-            std::cerr << pBenchName << ": cannot drop the page cache\n";
-            std::exit(1);
-        }
-        if (!RunProcess(programs[i].argv, results[i].last)) {
-            std::cerr << pBenchName << ": " << programs[i].argv[0] << " failed\n";
-            std::exit(1);
-        }
-        if (bTimed)
-            times[i].push_back(results[i].last.seconds);
-    };
-    if (!bCold || !g_coldMediaDir.empty()) {
-        for (size_t i = 0; i < count; ++i)
-            runOne(i, false);
+    std::vector<SProcessTimes> results(programs.size());
+    std::vector<SRun> things;
+    for (size_t i = 0; i < programs.size(); ++i) {
+        const auto run = [pBenchName, &program = programs[i], &last = results[i].last]() {
+            if (RunProcess(program.argv, last))
+                return true;
+            std::cerr << pBenchName << ": " << program.argv[0] << " failed\n";
+            return false;
+        };
+        things.push_back({run, programs[i].prepare});
     }
-    for (int round = 0; round < runs; ++round) {
-        for (size_t k = 0; k < count; ++k)
-            runOne((static_cast<size_t>(round) + k) % count, true);
-    }
-    for (size_t i = 0; i < count; ++i) {
-        std::sort(times[i].begin(), times[i].end());
-        results[i].times = {times[i].front(), times[i][times[i].size() / 2]};
-    }
+    const std::vector<STimes> times = MeasureInTurns(pBenchName, runs, bCold, things);
+    for (size_t i = 0; i < results.size(); ++i)
+        results[i].times = times[i];
     return results;
+}
+
+const char* CacheHeading(const SOptions& options)
+{
+    if (options.bColdMedia)
+        return "cold media (the files dropped before each run)";
+    return options.bCold ? "cold (dropped before each run)" : "warm";
 }
 
 void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest)

@@ -53,8 +53,9 @@ double Seconds(std::chrono::steady_clock::duration duration);
 bool DropPageCache();
 
 // Warm: one untimed run to warm the cache, then the timed ones. Cold: the page cache is dropped
-// before every timed run, and there is no warm-up (but for --cold-media, which warms the programs). prepare, when
-// given, runs untimed before every run (say, to remove what the previous run wrote). A failed run ends the program.
+// before every timed run, and there is no warm-up but for --cold-media, whose programs are warmed.
+// prepare, when given, runs untimed before every run (say, to remove what the previous run
+// wrote). A failed run ends the program.
 STimes Measure(const char* pBenchName, int runs, bool bCold, const std::function<bool()>& run,
                const std::function<void()>& prepare = nullptr);
 
@@ -107,6 +108,9 @@ struct SProgram {
 // drifts during the benchmark weighs on all of them alike. The results are in the programs' order.
 std::vector<SProcessTimes> MeasureProcesses(const char* pBenchName, int runs, bool bCold,
                                             const std::vector<SProgram>& programs);
+
+// "warm", "cold (...)" or "cold media (...)": how the options have the cache before each run.
+const char* CacheHeading(const SOptions& options);
 
 // One line: name, best and median time, ratio to a peer's best time, and the process figures.
 void PrintProcessRow(const char* pName, const SProcessTimes& run, double peerBest);

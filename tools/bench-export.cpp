@@ -228,11 +228,7 @@ int main(int argc, char** argv)
     const double mediaSeconds = options.minutes * 60.0;
     std::printf("MP4 %.1f MiB (export), MPEG-TS %.1f MiB, MP4 %.1f MiB (ffmpeg)\n", MiB(mp4Bytes), MiB(tsBytes),
                 MiB(static_cast<uint64_t>(fs::file_size(copy))));
-    std::printf("%s cache, %d runs each:\n",
-                options.bColdMedia ? "cold media (the files dropped before each run)"
-                : options.bCold    ? "cold (dropped before each run)"
-                                   : "warm",
-                options.runs);
+    std::printf("%s cache, %d runs each:\n", KcBench::CacheHeading(options), options.runs);
     PrintRow("RunExport (.kelm -> .mp4)", exportTimes, mediaSeconds, MiB(written.fileBytes));
     std::printf("whole programs (ratio: best time against ffmpeg's):\n");
     PrintProcessRow("kelmconv convert (.kelm -> .mp4)", convertRun, ffmpegRun.times.best);

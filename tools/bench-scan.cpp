@@ -271,11 +271,7 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(perLoad.readCalls), MiB(perLoad.bytesRead),
                 100.0 * static_cast<double>(perLoad.bytesRead) / static_cast<double>(written.fileBytes),
                 MiB(perLoad.diskBytesRead));
-    std::printf("%s cache, %d runs each:\n",
-                options.bColdMedia ? "cold media (the files dropped before each run)"
-                : options.bCold    ? "cold (dropped before each run)"
-                                   : "warm",
-                options.runs);
+    std::printf("%s cache, %d runs each:\n", KcBench::CacheHeading(options), options.runs);
     PrintRow("LoadContent (.kelm)", loadTimes, MiB(written.fileBytes));
     std::printf("whole programs (ratio: best time against cat's):\n");
     PrintProcessRow("kelmconv scan (.kelm)", scanRun, catRun.times.best);
